@@ -1,0 +1,22 @@
+// UTF-8 and UTF-16 conversions: the POSIX code page, and the text of
+// profile files that carry the UTF-8 byte-order mark.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace ombrels::platform {
+
+// Length of the well-formed UTF-8 sequence at `pos`, or 0 when the bytes
+// there are no such sequence (stray continuation byte, overlong form,
+// encoded surrogate, value above U+10FFFF, or a cut sequence).
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t pos);
+
+// Every byte that starts no well-formed sequence becomes U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view text);
+
+// A lone surrogate, which UTF-8 cannot hold, becomes `replacement`.
+std::string Utf16ToUtf8(std::u16string_view text, char replacement = '?');
+
+}  // namespace ombrels::platform

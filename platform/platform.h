@@ -1,0 +1,88 @@
+// The one seam between the plugin and the operating system.
+//
+// Every service the plugin needs from the system is declared here, in the
+// system's own terms. The Win32 backend calls the Windows APIs; the POSIX
+// backend stands in for them. Subsystems call these operations through os()
+// and never include a system header themselves.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ombrels::platform {
+
+// Separator inside the path literals ("\settings.ini", "\langs\").
+#if defined(_WIN32)
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+enum class RegistryRoot { LocalMachine, CurrentUser };
+
+// NT offers the wide profile API; the 95 family reads profile files itself.
+enum class PlatformFamily { WindowsNT, Windows95 };
+
+// A whole file read into memory, or the platform's text for why it was not.
+struct FileBytes {
+  bool ok = false;
+  std::string bytes;
+  std::string error;
+};
+
+class Os {
+ public:
+  virtual ~Os() = default;
+
+  // Registry: the data of one value, exactly as the registry hands it out
+  // (a text value with its terminating zero). nullopt when the key cannot be
+  // opened or the value cannot be read; an empty string for data of size 0.
+  // An empty value name is the key's default value.
+  virtual std::optional<std::string> RegistryValue(RegistryRoot root, const std::string& subKey,
+                                                   const std::string& valueName) = 0;
+
+  // Profile API. Family() is taken once, when the module starts.
+  virtual PlatformFamily Family() = 0;
+  // GetPrivateProfileStringW with a buffer of `capacity` wide characters:
+  // the buffer's text up to its first zero.
+  virtual std::u16string ProfileString(const std::u16string& section, const std::u16string& key,
+                                       const std::u16string& defaultValue,
+                                       const std::u16string& fileName, std::size_t capacity) = 0;
+  // Asks the platform to flush its cache for the file; writes nothing.
+  virtual void FlushProfile(const std::u16string& fileName) = 0;
+
+  // ANSI/wide conversion through the code page taken when the module starts.
+  // Characters the code page cannot hold become its best-fit or default one.
+  virtual std::u16string AnsiToWide(std::string_view text) = 0;
+  virtual std::string WideToAnsi(std::u16string_view text) = 0;
+  // Length in bytes of the longest prefix of `text` that holds only whole
+  // characters of the code page and is at most `limit` bytes long.
+  virtual std::size_t WholeCharPrefix(std::string_view text, std::size_t limit) = 0;
+
+  // File system, ANSI names.
+  virtual bool IsFile(const std::string& path) = 0;  // exists and is no directory
+  virtual bool IsDirectory(const std::string& path) = 0;
+  virtual bool MakeDirectory(const std::string& path) = 0;
+
+  // File system, wide names (the profile reader's files).
+  // The file's date from the attribute query; nullopt when there is no such
+  // file (a directory does not count).
+  virtual std::optional<std::int64_t> FileDate(const std::u16string& fileName) = 0;
+  virtual FileBytes ReadWholeFile(const std::u16string& fileName) = 0;
+  virtual std::u16string FullPathName(const std::u16string& fileName) = 0;
+
+  // User and shell services.
+  // The logon name as the platform delivers it into `capacity` bytes (the
+  // terminating zero included), without the zero; nullopt on failure.
+  virtual std::optional<std::string> LogonName(std::size_t capacity) = 0;
+  // The user's application-data folder; nullopt when it cannot be located.
+  virtual std::optional<std::string> AppDataFolder() = 0;
+};
+
+// The backend in force: the native one, unless a test has put another in.
+Os& os();
+
+}  // namespace ombrels::platform

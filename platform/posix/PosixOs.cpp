@@ -1,0 +1,225 @@
+// POSIX stand-ins for the Windows services the plugin uses.
+//
+// Registry: a folder tree under $OMBRELS_REGISTRY_ROOT (or
+// /etc/ombrels/registry); key = folder, value = file, default value = "@".
+// Code page: UTF-8. Profile files: always read by the in-memory reader.
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <type_traits>
+#include <vector>
+
+#include "platform/Utf8.h"
+#include "platform/platform.h"
+#include "platform/testing.h"
+
+namespace ombrels::platform {
+namespace {
+
+constexpr const char* kDefaultRegistryRoot = "/etc/ombrels/registry";
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() { reset(); }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+  void reset() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_;
+};
+
+std::string ErrorText(int error) {
+  char buffer[256] = {};
+  // XSI and GNU strerror_r differ in return type; both fill or point.
+  auto result = strerror_r(error, buffer, sizeof buffer);
+  if constexpr (std::is_same_v<decltype(result), char*>) return result;
+  return buffer;
+}
+
+std::optional<struct stat> StatOf(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return st;
+}
+
+FileBytes ReadRegular(const std::string& path) {
+  FileBytes result;
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) {
+    result.error = ErrorText(errno);
+    return result;
+  }
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) {
+    result.error = ErrorText(errno);
+    return result;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    result.error = ErrorText(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    return result;
+  }
+  std::string bytes;
+  bytes.reserve(static_cast<std::size_t>(st.st_size));
+  char chunk[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      result.error = ErrorText(errno);
+      return result;
+    }
+    if (n == 0) break;
+    bytes.append(chunk, static_cast<std::size_t>(n));
+  }
+  result.ok = true;
+  result.bytes = std::move(bytes);
+  return result;
+}
+
+std::string RegistryRootFolder() {
+  const char* root = std::getenv("OMBRELS_REGISTRY_ROOT");
+  return (root && *root) ? root : kDefaultRegistryRoot;
+}
+
+// A path component that would leave the key's folder is no key or value.
+bool IsPlainName(const std::string& name) {
+  return name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+std::optional<std::string> KeyFolder(RegistryRoot root, const std::string& subKey) {
+  std::string folder = RegistryRootFolder();
+  folder += root == RegistryRoot::LocalMachine ? "/HKEY_LOCAL_MACHINE" : "/HKEY_CURRENT_USER";
+  std::string part;
+  const auto flush = [&] {
+    if (part.empty()) return true;
+    if (!IsPlainName(part)) return false;
+    folder += '/';
+    folder += part;
+    part.clear();
+    return true;
+  };
+  for (char c : subKey) {
+    if (c == '\\') {
+      if (!flush()) return std::nullopt;
+    } else {
+      part += c;
+    }
+  }
+  if (!flush()) return std::nullopt;
+  return folder;
+}
+
+class PosixOs final : public Os {
+ public:
+  std::optional<std::string> RegistryValue(RegistryRoot root, const std::string& subKey,
+                                           const std::string& valueName) override {
+    const auto folder = KeyFolder(root, subKey);
+    if (!folder) return std::nullopt;
+    const auto st = StatOf(*folder);
+    if (!st || !S_ISDIR(st->st_mode)) return std::nullopt;  // the key cannot be opened
+    const std::string file = valueName.empty() ? "@" : valueName;
+    if (!IsPlainName(file)) return std::nullopt;
+    FileBytes data = ReadRegular(*folder + "/" + file);
+    if (!data.ok) return std::nullopt;
+    return std::move(data.bytes);
+  }
+
+  PlatformFamily Family() override { return PlatformFamily::Windows95; }
+
+  // There is no profile API here, and Family() makes sure nothing asks for
+  // one; answer as the API does for a file it cannot find.
+  std::u16string ProfileString(const std::u16string&, const std::u16string&,
+                               const std::u16string& defaultValue, const std::u16string&,
+                               std::size_t capacity) override {
+    if (capacity == 0) return {};
+    return defaultValue.substr(0, capacity - 1);
+  }
+
+  void FlushProfile(const std::u16string&) override {}
+
+  std::u16string AnsiToWide(std::string_view text) override { return Utf8ToUtf16(text); }
+  std::string WideToAnsi(std::u16string_view text) override { return Utf16ToUtf8(text); }
+
+  std::size_t WholeCharPrefix(std::string_view text, std::size_t limit) override {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+      std::size_t length = Utf8SequenceLength(text, pos);
+      if (length == 0) length = 1;  // a stray byte is a character of its own
+      if (pos + length > limit) break;
+      pos += length;
+    }
+    return pos;
+  }
+
+  bool IsFile(const std::string& path) override {
+    const auto st = StatOf(path);
+    return st && !S_ISDIR(st->st_mode);
+  }
+
+  bool IsDirectory(const std::string& path) override {
+    const auto st = StatOf(path);
+    return st && S_ISDIR(st->st_mode);
+  }
+
+  bool MakeDirectory(const std::string& path) override {
+    return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;
+  }
+
+  std::optional<std::int64_t> FileDate(const std::u16string& fileName) override {
+    const auto st = StatOf(Utf16ToUtf8(fileName));
+    if (!st || S_ISDIR(st->st_mode)) return std::nullopt;
+    return static_cast<std::int64_t>(st->st_mtime);
+  }
+
+  FileBytes ReadWholeFile(const std::u16string& fileName) override {
+    return ReadRegular(Utf16ToUtf8(fileName));
+  }
+
+  std::u16string FullPathName(const std::u16string& fileName) override {
+    if (!fileName.empty() && fileName.front() == u'/') return fileName;
+    std::vector<char> cwd(4096);
+    if (!::getcwd(cwd.data(), cwd.size())) return fileName;
+    return Utf8ToUtf16(cwd.data()) + u'/' + fileName;
+  }
+
+  std::optional<std::string> LogonName(std::size_t capacity) override {
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
+        !found->pw_name)
+      return std::nullopt;
+    std::string name = found->pw_name;
+    if (name.size() + 1 > capacity) return std::nullopt;
+    return name;
+  }
+
+  std::optional<std::string> AppDataFolder() override {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config && config[0] == '/') return std::string(config);
+    const char* home = std::getenv("HOME");
+    if (home && *home) return std::string(home) + "/.config";
+    return std::nullopt;
+  }
+};
+
+}  // namespace
+
+Os& NativeOs() {
+  static PosixOs instance;
+  return instance;
+}
+
+}  // namespace ombrels::platform

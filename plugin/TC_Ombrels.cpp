@@ -1,0 +1,84 @@
+#include "plugin/TC_Ombrels.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+#include "plugin/ContPlug.h"
+#include "plugin/MarkStore.h"
+
+namespace ombrels {
+namespace {
+
+struct Field {
+  const char* name;
+  int type;
+  const char* units;
+};
+constexpr Field kFields[] = {{"Ombrel", ft_string, ""}};
+constexpr int kFieldCount = static_cast<int>(sizeof kFields / sizeof kFields[0]);
+
+constexpr const char* kMarkNames[] = {"Certified",     "Cool",     "Danger",    "Delete",
+                                      "Distinguished", "Favorite", "Important", "New",
+                                      "Personal",      "Web"};
+
+bool IsField(int index) { return index >= 0 && index < kFieldCount; }
+
+}  // namespace
+
+void BoundedCopy(char* dest, std::string_view source, std::int32_t maxLen) {
+  if (maxLen <= 0 || dest == nullptr) return;
+  source = source.substr(0, source.find('\0'));
+  const auto limit = static_cast<std::size_t>(maxLen) - 1;
+  const std::size_t length =
+      source.size() <= limit ? source.size() : platform::os().WholeCharPrefix(source, limit);
+  std::memcpy(dest, source.data(), length);
+  dest[length] = '\0';
+}
+
+std::string MarkNameOf(std::int32_t number) {
+  auto& os = platform::os();
+  std::u16string text = os.AnsiToWide(std::to_string(number));
+  if (number >= 1 && number <= 10) text = os.AnsiToWide(kMarkNames[number - 1]);
+  if (number == 0) text.clear();
+  return os.WideToAnsi(text);
+}
+
+std::string GetMarkText(std::string_view fileName) {
+  return MarkNameOf(LookupMarkNumber(platform::os().AnsiToWide(fileName)));
+}
+
+}  // namespace ombrels
+
+// The exports: thin, and nothing escapes into the host.
+
+extern "C" OMBRELS_EXPORT int OMBRELS_CALL ContentGetSupportedField(int FieldIndex, char* FieldName,
+                                                                    char* Units, int maxlen) {
+  using namespace ombrels;
+  if (!IsField(FieldIndex)) return ft_nomorefields;
+  try {
+    BoundedCopy(FieldName, kFields[FieldIndex].name, maxlen);
+    BoundedCopy(Units, kFields[FieldIndex].units, maxlen);
+  } catch (...) {
+    // Copying constant texts does not fail; the type is still the answer.
+  }
+  return kFields[FieldIndex].type;
+}
+
+extern "C" OMBRELS_EXPORT int OMBRELS_CALL ContentGetValue(const char* FileName, int FieldIndex,
+                                                           int /*UnitIndex*/, void* FieldValue,
+                                                           int maxlen, int /*flags*/) {
+  using namespace ombrels;
+  if (!IsField(FieldIndex)) return ft_nosuchfield;
+  if (FieldValue == nullptr || maxlen <= 0) return ft_fieldempty;
+  char* const value = static_cast<char*>(FieldValue);
+  try {
+    const std::string text = FileName ? GetMarkText(FileName) : std::string();
+    BoundedCopy(value, text, maxlen);
+    const int type = kFields[FieldIndex].type;
+    if (type == ft_string && value[0] == '\0') return ft_fieldempty;
+    return type;
+  } catch (...) {
+    value[0] = '\0';
+    return ft_fieldempty;
+  }
+}

@@ -1,0 +1,78 @@
+#include "settings/TntIniFiles.h"
+
+#include "platform/platform.h"
+#include "settings/IniNumber.h"
+
+namespace ombrels {
+namespace {
+
+constexpr std::size_t kProfileBufferChars = 2048;
+
+}  // namespace
+
+std::int32_t TTntCustomIniFile::ReadEntryNumber(const std::u16string& section,
+                                                const std::u16string& key,
+                                                std::int32_t defaultValue) {
+  std::u16string text = ReadEntry(section, key, u"");
+  if (text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X'))
+    text.replace(0, 2, u"$");
+  return ParseInt32(platform::os().WideToAnsi(text)).value_or(defaultValue);
+}
+
+TTntMemIniFile::TTntMemIniFile(std::u16string fileName) : TTntCustomIniFile(std::move(fileName)) {
+  Load();
+}
+
+TTntMemIniFile::TTntMemIniFile(std::u16string fileName, DeferLoad)
+    : TTntCustomIniFile(std::move(fileName)) {}
+
+std::int64_t TTntMemIniFile::Load() {
+  auto& os = platform::os();
+  const auto date = os.FileDate(FileName());
+  if (!date) {
+    text_ = MemIniText();
+    return 0;
+  }
+  const platform::FileBytes file = os.ReadWholeFile(FileName());
+  if (!file.ok) {
+    throw EFOpenError("Cannot open file \"" + os.WideToAnsi(os.FullPathName(FileName())) + "\". " +
+                      file.error);
+  }
+  text_ = MemIniText(DecodeProfileBytes(file.bytes));
+  return *date;
+}
+
+std::u16string TTntMemIniFile::ReadEntry(const std::u16string& section, const std::u16string& key,
+                                         const std::u16string& defaultValue) {
+  auto value = text_.Find(section, key);
+  return value ? std::move(*value) : defaultValue;
+}
+
+TTntMemIniFile_V2::TTntMemIniFile_V2(std::u16string fileName)
+    : TTntMemIniFile(std::move(fileName), DeferLoad{}) {
+  fileDate_ = Load();
+}
+
+std::u16string TTntMemIniFile_V2::ReadEntry(const std::u16string& section,
+                                            const std::u16string& key,
+                                            const std::u16string& defaultValue) {
+  if (platform::os().FileDate(FileName()).value_or(0) != fileDate_) fileDate_ = Load();
+  return TTntMemIniFile::ReadEntry(section, key, defaultValue);
+}
+
+TTntIniFile::TTntIniFile(std::u16string fileName) : TTntCustomIniFile(std::move(fileName)) {
+  if (platform::os().Family() == platform::PlatformFamily::Windows95)
+    memIni_ = std::make_unique<TTntMemIniFile_V2>(FileName());
+}
+
+TTntIniFile::~TTntIniFile() {
+  if (!memIni_) platform::os().FlushProfile(FileName());
+}
+
+std::u16string TTntIniFile::ReadEntry(const std::u16string& section, const std::u16string& key,
+                                      const std::u16string& defaultValue) {
+  if (memIni_) return memIni_->ReadEntry(section, key, defaultValue);
+  return platform::os().ProfileString(section, key, defaultValue, FileName(), kProfileBufferChars);
+}
+
+}  // namespace ombrels

@@ -1,0 +1,24 @@
+// Trimming as the settings and translation code understand it: every
+// character whose code is at most 32 goes from both ends. One rule for
+// ANSI and wide text.
+#pragma once
+
+#include <string_view>
+#include <type_traits>
+
+namespace ombrels {
+
+template <typename Char>
+std::basic_string_view<Char> Trim(std::basic_string_view<Char> text) {
+  const auto blank = [](Char c) {
+    return static_cast<unsigned long>(static_cast<std::make_unsigned_t<Char>>(c)) <= 32;
+  };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+inline std::string_view Trim(std::string_view text) { return Trim<char>(text); }
+inline std::u16string_view Trim(std::u16string_view text) { return Trim<char16_t>(text); }
+
+}  // namespace ombrels
