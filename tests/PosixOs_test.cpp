@@ -1,0 +1,97 @@
+// What the POSIX stand-ins promise beyond the common contract.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "platform/testing.h"
+#include "support/TempDir.h"
+#include "support/TestRegistry.h"
+
+namespace ombrels {
+namespace {
+
+using namespace std::string_literals;
+using platform::RegistryRoot;
+
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = getenv(name)) old_ = old;
+    value ? setenv(name, value, 1) : unsetenv(name);
+  }
+  ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+platform::Os& Os() { return platform::NativeOs(); }
+
+TEST(PosixOs, RegistryIsAFolderTreeUnderItsRoot) {
+  testing::TempDir dir;
+  ScopedEnv root("OMBRELS_REGISTRY_ROOT", dir.path().c_str());
+  testing::WriteBytes(dir.path() / "HKEY_LOCAL_MACHINE/Software/Quorvel/Ombrels/@", "/opt\0"s);
+  testing::WriteBytes(dir.path() / "HKEY_LOCAL_MACHINE/Software/Quorvel/Ombrels/Other", "x");
+  EXPECT_EQ(Os().RegistryValue(RegistryRoot::LocalMachine, "Software\\Quorvel\\Ombrels", ""),
+            "/opt\0"s);
+  EXPECT_EQ(Os().RegistryValue(RegistryRoot::LocalMachine, "Software\\Quorvel\\Ombrels", "Other"),
+            "x");
+  // Names that would leave the key's folder are no names.
+  EXPECT_EQ(Os().RegistryValue(RegistryRoot::LocalMachine, "Software\\Quorvel\\Ombrels", ".."),
+            std::nullopt);
+  EXPECT_EQ(Os().RegistryValue(RegistryRoot::LocalMachine, "Software\\Quorvel\\Ombrels",
+                               "../Ombrels/Other"),
+            std::nullopt);
+  EXPECT_EQ(Os().RegistryValue(RegistryRoot::LocalMachine,
+                               "Software\\..\\Software\\Quorvel\\Ombrels", "Other"),
+            std::nullopt);
+  // A value that is a folder cannot be read.
+  std::filesystem::create_directories(dir.path() /
+                                      "HKEY_LOCAL_MACHINE/Software/Quorvel/Ombrels/Dir");
+  EXPECT_EQ(Os().RegistryValue(RegistryRoot::LocalMachine, "Software\\Quorvel\\Ombrels", "Dir"),
+            std::nullopt);
+}
+
+TEST(PosixOs, EmptyRegistryRootMeansTheSystemFolder) {
+  ScopedEnv root("OMBRELS_REGISTRY_ROOT", "");
+  if (std::filesystem::exists("/etc/ombrels/registry")) GTEST_SKIP() << "machine has a registry";
+  EXPECT_EQ(Os().RegistryValue(RegistryRoot::LocalMachine, "Software\\Quorvel\\Ombrels", ""),
+            std::nullopt);
+}
+
+TEST(PosixOs, CodePageIsUtf8WithReplacements) {
+  EXPECT_EQ(Os().AnsiToWide("\xC3\xA9\xE2\x82\xAC"), u"\u00E9\u20AC");
+  EXPECT_EQ(Os().AnsiToWide("a\xFF"
+                            "b\xC3"),
+            u"a\uFFFDb\uFFFD");
+  EXPECT_EQ(Os().AnsiToWide("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // an encoded surrogate
+  EXPECT_EQ(Os().AnsiToWide("\xC0\xAF"), u"\uFFFD\uFFFD");            // an overlong slash
+  EXPECT_EQ(Os().WideToAnsi(u"\u00E9\U0001F600"), "\xC3\xA9\xF0\x9F\x98\x80");
+  EXPECT_EQ(Os().WideToAnsi(std::u16string(u"a") + char16_t(0xD800) + u"b" + char16_t(0xDC00)),
+            "a?b?");
+}
+
+TEST(PosixOs, ProfileFilesAreReadInMemory) {
+  EXPECT_EQ(Os().Family(), platform::PlatformFamily::Windows95);
+}
+
+TEST(PosixOs, AppDataFolderFromXdgOrHome) {
+  {
+    ScopedEnv xdg("XDG_CONFIG_HOME", "/x/config");
+    ScopedEnv home("HOME", "/home/anna");
+    EXPECT_EQ(Os().AppDataFolder(), "/x/config");
+  }
+  {
+    ScopedEnv xdg("XDG_CONFIG_HOME", "relative/config");
+    ScopedEnv home("HOME", "/home/anna");
+    EXPECT_EQ(Os().AppDataFolder(), "/home/anna/.config");
+  }
+  {
+    ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
+    ScopedEnv home("HOME", nullptr);
+    EXPECT_EQ(Os().AppDataFolder(), std::nullopt);
+  }
+}
+
+}  // namespace
+}  // namespace ombrels

@@ -1,0 +1,119 @@
+// The built module, loaded as a host loads it and driven through its
+// exports only; the registry and the settings file are real.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "platform/platform.h"
+#include "support/TempDir.h"
+#include "support/TestRegistry.h"
+#include "tools/PluginModule.h"
+
+namespace ombrels {
+namespace {
+
+using namespace std::string_literals;
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+
+class ModuleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    auto plugin = wdxhost::LoadPlugin(OMBRELS_MODULE_PATH, error);
+    ASSERT_TRUE(plugin) << error;
+    plugin_ = std::move(*plugin);
+    registry_.Set(platform::RegistryRoot::LocalMachine, "Software\\Quorvel\\Ombrels", "",
+                  install_.path().string() + '\0');
+  }
+
+  std::string Settings() const { return install_.file("settings.ini"); }
+  std::string File(const std::string& name) const { return install_.file("data") + sep_ + name; }
+
+  // The result code and the text, as a host sees them.
+  std::pair<int, std::string> Value(const std::string& file, int maxlen = 2049) {
+    std::string buffer(2049, '#');
+    const int result = plugin_.getValue(file.c_str(), 0, 0, buffer.data(), maxlen, 0);
+    return {result, buffer.substr(0, buffer.find('\0'))};
+  }
+
+  void WriteStore(const std::map<std::string, std::string>& marks) {
+    std::string text = "[Options]\r\nBasePerUser=0\r\n[Files]\r\n";
+    for (const auto& [name, mark] : marks) text += File(name) + "=" + mark + "\r\n";
+    WriteBytes(Settings(), text);
+  }
+
+  testing::TestRegistry registry_;
+  TempDir install_;
+  wdxhost::Plugin plugin_;
+  const std::string sep_ = std::string(1, platform::kPathSeparator);
+};
+
+TEST_F(ModuleTest, HostEnumeratesOneStringField) {
+  std::vector<std::string> names;
+  for (int index = 0; index < 10; ++index) {
+    char name[256] = {}, units[256] = "#";
+    const int type = plugin_.getSupportedField(index, name, units, 256);
+    if (type == ft_nomorefields) break;
+    EXPECT_EQ(type, ft_string);
+    EXPECT_STREQ(units, "");
+    names.push_back(name);
+  }
+  EXPECT_EQ(names, std::vector<std::string>{"Ombrel"});
+}
+
+TEST_F(ModuleTest, ShowsEachFilesMark) {
+  WriteStore({{"zero.txt", "0"},
+              {"cool.jpg", "2"},
+              {"new.doc", "8"},
+              {"eleven", "11"},
+              {"minus.txt", "-5"},
+              {"hex.txt", "0x3"},
+              {"bad.txt", "3a"}});
+  EXPECT_EQ(Value(File("zero.txt")), std::pair(int{ft_fieldempty}, ""s));
+  EXPECT_EQ(Value(File("cool.jpg")), std::pair(int{ft_string}, "Cool"s));
+  EXPECT_EQ(Value(File("new.doc")), std::pair(int{ft_string}, "New"s));
+  EXPECT_EQ(Value(File("eleven")), std::pair(int{ft_string}, "11"s));
+  EXPECT_EQ(Value(File("minus.txt")), std::pair(int{ft_string}, "-5"s));
+  EXPECT_EQ(Value(File("hex.txt")), std::pair(int{ft_string}, "Danger"s));
+  EXPECT_EQ(Value(File("bad.txt")), std::pair(int{ft_fieldempty}, ""s));
+  EXPECT_EQ(Value(File("unmarked.txt")), std::pair(int{ft_fieldempty}, ""s));
+  EXPECT_EQ(Value(File("cool.jpg"), 3), std::pair(int{ft_string}, "Co"s));
+  EXPECT_EQ(Value(File("cool.jpg"), 1), std::pair(int{ft_fieldempty}, ""s));
+}
+
+TEST_F(ModuleTest, AChangedStoreShowsAtTheNextCall) {
+  WriteStore({{"a.txt", "2"}});
+  EXPECT_EQ(Value(File("a.txt")).second, "Cool");
+  WriteStore({{"a.txt", "10"}});  // within the same second, same size
+  EXPECT_EQ(Value(File("a.txt")).second, "Web");
+  WriteStore({});
+  EXPECT_EQ(Value(File("a.txt")).first, ft_fieldempty);
+}
+
+TEST_F(ModuleTest, MissingRegistryOrStoreMeansNoMark) {
+  WriteStore({{"a.txt", "2"}});
+  registry_.DeleteKey(platform::RegistryRoot::LocalMachine, "Software\\Quorvel\\Ombrels");
+  EXPECT_EQ(Value(File("a.txt")), std::pair(int{ft_fieldempty}, ""s));
+  registry_.Set(platform::RegistryRoot::LocalMachine, "Software\\Quorvel\\Ombrels", "",
+                install_.file("elsewhere") + '\0');
+  EXPECT_EQ(Value(File("a.txt")), std::pair(int{ft_fieldempty}, ""s));
+}
+
+TEST_F(ModuleTest, ReadsWithoutWritingAnything) {
+  WriteStore({{"a.txt", "2"}, {"b.txt", "5"}});
+  const std::string before = ReadBytes(Settings());
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(Value(File("a.txt")).second, "Cool");
+    EXPECT_EQ(Value(File("b.txt")).second, "Distinguished");
+  }
+  EXPECT_EQ(ReadBytes(Settings()), before);
+  std::vector<std::filesystem::path> entries;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(install_.path()))
+    entries.push_back(entry.path());
+  EXPECT_EQ(entries, std::vector<std::filesystem::path>{install_.path() / "settings.ini"});
+}
+
+}  // namespace
+}  // namespace ombrels
