@@ -132,7 +132,7 @@ TEST(NtReader, NumberGoesThroughTheHexRewriteAndAnsiText) {
   EXPECT_EQ(ini.ReadEntryNumber(u"S", u"present", 0), 31);
   os.stored = u"0x";
   EXPECT_EQ(ini.ReadEntryNumber(u"S", u"present", 5), 5);
-  os.stored = u"\uFF11";  // a full-width digit is no digit
+  os.stored = u"\u4E00";  // no digit in any single-byte code page
   EXPECT_EQ(ini.ReadEntryNumber(u"S", u"present", 5), 5);
 }
 

@@ -2,8 +2,6 @@
 // the Win32 backend on Windows and the POSIX stand-ins elsewhere.
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "platform/testing.h"
 #include "support/TempDir.h"
 #include "support/TestRegistry.h"

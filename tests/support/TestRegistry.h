@@ -2,6 +2,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -23,7 +25,8 @@ class TestRegistry {
   void DeleteKey(platform::RegistryRoot root, const std::string& subKey);
 
  private:
-  std::string state_;
+  std::string folder_;  // the stand-in's folder tree, where there is one
+  std::vector<std::pair<platform::RegistryRoot, std::string>> keys_;
 };
 
 }  // namespace ombrels::testing

@@ -28,28 +28,27 @@ std::filesystem::path KeyFolder(const std::string& root, platform::RegistryRoot 
 
 }  // namespace
 
-// state_ holds the folder that stands in for the registry.
 TestRegistry::TestRegistry() {
-  state_ = (std::filesystem::temp_directory_path() /
-            ("ombrels-registry-" + std::to_string(std::rand()) + std::to_string(::getpid())))
-               .string();
-  std::filesystem::create_directories(state_);
-  ::setenv("OMBRELS_REGISTRY_ROOT", state_.c_str(), 1);
+  folder_ = (std::filesystem::temp_directory_path() /
+             ("ombrels-registry-" + std::to_string(std::rand()) + std::to_string(::getpid())))
+                .string();
+  std::filesystem::create_directories(folder_);
+  ::setenv("OMBRELS_REGISTRY_ROOT", folder_.c_str(), 1);
 }
 
 TestRegistry::~TestRegistry() {
   ::unsetenv("OMBRELS_REGISTRY_ROOT");
   std::error_code ignored;
-  std::filesystem::remove_all(state_, ignored);
+  std::filesystem::remove_all(folder_, ignored);
 }
 
 void TestRegistry::Set(platform::RegistryRoot root, const std::string& subKey,
                        const std::string& valueName, const std::string& data, bool) {
-  WriteBytes(KeyFolder(state_, root, subKey) / (valueName.empty() ? "@" : valueName), data);
+  WriteBytes(KeyFolder(folder_, root, subKey) / (valueName.empty() ? "@" : valueName), data);
 }
 
 void TestRegistry::DeleteKey(platform::RegistryRoot root, const std::string& subKey) {
-  std::filesystem::remove_all(KeyFolder(state_, root, subKey));
+  std::filesystem::remove_all(KeyFolder(folder_, root, subKey));
 }
 
 }  // namespace ombrels::testing
