@@ -6,7 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh" native
 
-build="$root/build/native"
+build="$root/build/demo"
 mkdir -p "$build"
 echo "Building the native module in $build ..."
 if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DOMBRELS_BUILD_TESTS=OFF &&

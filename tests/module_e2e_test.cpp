@@ -5,6 +5,7 @@
 #include <map>
 
 #include "platform/platform.h"
+#include "platform/testing.h"
 #include "support/TempDir.h"
 #include "support/TestRegistry.h"
 #include "tools/PluginModule.h"
@@ -113,6 +114,31 @@ TEST_F(ModuleTest, ReadsWithoutWritingAnything) {
   for (const auto& entry : std::filesystem::recursive_directory_iterator(install_.path()))
     entries.push_back(entry.path());
   EXPECT_EQ(entries, std::vector<std::filesystem::path>{install_.path() / "settings.ini"});
+}
+
+// A file name outside ASCII, in the code page the host runs with, against
+// a store in UTF-16: on a double-byte code page the name's trail byte may
+// be a backslash.
+TEST_F(ModuleTest, FindsANonAsciiNameInAUtf16Store) {
+  auto& os = platform::NativeOs();
+  std::u16string letter;
+  for (std::u16string candidate : {u"\u00E9", u"\u8868", u"\u0416"}) {
+    if (os.AnsiToWide(os.WideToAnsi(candidate)) == candidate) {
+      letter = candidate;
+      break;
+    }
+  }
+  ASSERT_FALSE(letter.empty()) << "no test letter in this code page";
+  const std::string file = File("d") + os.WideToAnsi(letter) + ".txt";
+  const std::u16string text = u"[Files]\r\n" + os.AnsiToWide(file) + u"=7\r\n";
+  std::string bytes = "\xFF\xFE";
+  for (char16_t c : text) {
+    bytes += static_cast<char>(c & 0xFF);
+    bytes += static_cast<char>(c >> 8);
+  }
+  WriteBytes(Settings(), bytes);
+  EXPECT_EQ(Value(file), std::pair(int{ft_string}, "Important"s));
+  EXPECT_EQ(Value(File("d.txt")).first, ft_fieldempty);
 }
 
 }  // namespace
