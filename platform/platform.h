@@ -58,9 +58,9 @@ class Os {
   // Characters the code page cannot hold become its best-fit or default one.
   virtual std::u16string AnsiToWide(std::string_view text) = 0;
   virtual std::string WideToAnsi(std::u16string_view text) = 0;
-  // Length in bytes of the longest prefix of `text` that holds only whole
-  // characters of the code page and is at most `limit` bytes long.
-  virtual std::size_t WholeCharPrefix(std::string_view text, std::size_t limit) = 0;
+  // Length in bytes of the code page's character that starts at `pos`
+  // (1 or more; a byte that starts no valid character counts as one).
+  virtual std::size_t CharLength(std::string_view text, std::size_t pos) = 0;
 
   // File system, ANSI names.
   virtual bool IsFile(const std::string& path) = 0;  // exists and is no directory

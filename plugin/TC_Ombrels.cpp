@@ -29,8 +29,15 @@ void BoundedCopy(char* dest, std::string_view source, std::int32_t maxLen) {
   if (maxLen <= 0 || dest == nullptr) return;
   source = source.substr(0, source.find('\0'));
   const auto limit = static_cast<std::size_t>(maxLen) - 1;
-  const std::size_t length =
-      source.size() <= limit ? source.size() : platform::os().WholeCharPrefix(source, limit);
+  std::size_t length = source.size();
+  if (length > limit) {  // back off to the last whole character that fits
+    auto& os = platform::os();
+    length = 0;
+    for (std::size_t next; length < source.size(); length = next) {
+      next = length + os.CharLength(source, length);
+      if (next > limit) break;
+    }
+  }
   std::memcpy(dest, source.data(), length);
   dest[length] = '\0';
 }

@@ -2,13 +2,44 @@
 
 #include "platform/platform.h"
 #include "plugin/InstallDir.h"
+#include "settings/PerUser.h"
+#include "settings/TntIniFiles.h"
 
 namespace ombrels {
+namespace {
 
-std::string GetSharedSettingsFilePath() {
-  return GetInstallDir() + platform::kPathSeparator + "settings.ini";
+constexpr char kSep = platform::kPathSeparator;
+
+// The "BasePerUser" option of the shared file; "0" when it cannot be read.
+std::string ReadBasePerUser() {
+  try {
+    auto& os = platform::os();
+    TTntIniFile ini(os.AnsiToWide(GetSharedSettingsFilePath()));
+    return os.WideToAnsi(ini.ReadEntry(u"Options", u"BasePerUser", u"0"));
+  } catch (...) {
+    return "0";
+  }
 }
 
-std::string GetSettingsFilePath() { return GetSharedSettingsFilePath(); }
+}  // namespace
+
+std::string GetSharedSettingsFilePath() { return GetInstallDir() + kSep + "settings.ini"; }
+
+std::string GetSettingsFilePath() {
+  if (ReadBasePerUser() == "0") return GetSharedSettingsFilePath();
+
+  std::string folder;
+  if (const auto appData = platform::os().AppDataFolder()) {
+    folder = *appData + kSep + "Quorvel Ombrels";
+    try {
+      ForceDirectoryChain(folder);
+    } catch (...) {
+      // A folder that cannot be made leaves a file that reads as empty.
+    }
+  } else {
+    folder = GetInstallDir();
+  }
+  return folder + kSep + GetCurrentUserName() + ".ini";
+}
 
 }  // namespace ombrels

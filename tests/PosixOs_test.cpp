@@ -4,7 +4,7 @@
 
 #include "platform/testing.h"
 #include "support/TempDir.h"
-#include "support/TestRegistry.h"
+#include "support/TestEnvironment.h"
 
 namespace ombrels {
 namespace {
@@ -69,6 +69,9 @@ TEST(PosixOs, CodePageIsUtf8WithReplacements) {
   EXPECT_EQ(Os().WideToAnsi(u"\u00E9\U0001F600"), "\xC3\xA9\xF0\x9F\x98\x80");
   EXPECT_EQ(Os().WideToAnsi(std::u16string(u"a") + char16_t(0xD800) + u"b" + char16_t(0xDC00)),
             "a?b?");
+  EXPECT_EQ(Os().CharLength("a\xE2\x82\xAC", 1), 3u);
+  EXPECT_EQ(Os().CharLength("\xE2\x82", 0), 1u);  // a cut sequence is bytes of their own
+  EXPECT_EQ(Os().CharLength("\xFF", 0), 1u);
 }
 
 TEST(PosixOs, ProfileFilesAreReadInMemory) {

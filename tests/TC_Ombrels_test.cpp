@@ -34,14 +34,8 @@ TEST(BoundedCopy, CutsSingleByteTextExactly) {
 // A two-byte character may not be cut in half: the copy backs off to it.
 // Uses a code page with the same lead-byte idea on every platform.
 struct TwoByteLeadOs : ForwardingOs {
-  std::size_t WholeCharPrefix(std::string_view text, std::size_t limit) override {
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-      const std::size_t length = static_cast<unsigned char>(text[pos]) >= 0x81 ? 2 : 1;
-      if (pos + length > limit) break;
-      pos += length;
-    }
-    return pos;
+  std::size_t CharLength(std::string_view text, std::size_t pos) override {
+    return static_cast<unsigned char>(text[pos]) >= 0x81 && pos + 1 < text.size() ? 2 : 1;
   }
 };
 

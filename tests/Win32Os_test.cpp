@@ -1,15 +1,15 @@
 // The Win32 backend against the real APIs: registry views, the wide
 // profile API and the code page the process runs with.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "platform/testing.h"
 #include "plugin/InstallDir.h"
 #include "plugin/TC_Ombrels.h"
+#include "settings/PerUser.h"
 #include "settings/TntIniFiles.h"
 #include "support/TempDir.h"
-#include "support/TestRegistry.h"
+#include "support/TestEnvironment.h"
 
 namespace ombrels {
 namespace {
@@ -25,8 +25,8 @@ UINT CodePage() { return GetACP(); }
 
 void SetInView(REGSAM view, const std::string& subKey, const std::string& data) {
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, nullptr, 0,
-                            KEY_SET_VALUE | view, nullptr, &key, nullptr),
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view,
+                            nullptr, &key, nullptr),
             ERROR_SUCCESS);
   RegSetValueExA(key, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                  static_cast<DWORD>(data.size() + 1));
@@ -80,22 +80,44 @@ TEST(Win32Os, SingleByteCodePageBestFitAndDefault) {
   EXPECT_EQ(Os().WideToAnsi(u"caf\u00E9"), "caf\xE9");
   EXPECT_EQ(Os().WideToAnsi(u"\u0100"), "A");  // best fit
   EXPECT_EQ(Os().WideToAnsi(u"\u4E00"), "?");  // default character
-  EXPECT_EQ(Os().WholeCharPrefix("\x95\x5C\x41", 1), 1u);
+  EXPECT_EQ(Os().CharLength("\x95\x5C\x41", 0), 1u);
 }
 
 TEST(Win32Os, DoubleByteCodePageNeverCutsACharacter) {
   if (CodePage() != 932) GTEST_SKIP() << "code page " << CodePage();
   // U+8868 is 0x95 0x5C in Shift-JIS: its trail byte is a backslash.
   EXPECT_EQ(Os().WideToAnsi(u"\u8868"), "\x95\x5C");
-  EXPECT_EQ(Os().AnsiToWide("A\x95\x5C" "B"), u"A\u8868B");
-  const std::string text = "A\x95\x5C" "B";
-  EXPECT_EQ(Os().WholeCharPrefix(text, 2), 1u);
-  EXPECT_EQ(Os().WholeCharPrefix(text, 3), 3u);
+  EXPECT_EQ(Os().AnsiToWide("A\x95\x5C"
+                            "B"),
+            u"A\u8868B");
+  const std::string text =
+      "A\x95\x5C"
+      "B";
+  EXPECT_EQ(Os().CharLength(text, 1), 2u);
+  EXPECT_EQ(Os().CharLength(text, 3), 1u);
+  EXPECT_EQ(Os().CharLength("\x95", 0), 1u);  // a lead byte at the end stands alone
   char buffer[8];
   BoundedCopy(buffer, text, 3);
   EXPECT_STREQ(buffer, "A");
   BoundedCopy(buffer, text, 4);
   EXPECT_STREQ(buffer, "A\x95\x5C");
+}
+
+TEST(Win32Os, DirectoryChainWalksDoubleByteCharacters) {
+  if (CodePage() != 932) GTEST_SKIP() << "code page " << CodePage();
+  TempDir dir;
+  // The folder U+8868 is 0x95 0x5C in Shift-JIS; a walk over bytes would
+  // make a folder named after its lead byte alone.
+  const std::string path = dir.file("") + "\x95\x5C\\sub";
+  EXPECT_TRUE(ForceDirectoryChain(path));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.path() / L"\u8868" / L"sub"));
+  std::vector<std::wstring> entries;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    entries.push_back(entry.path().filename().wstring());
+  EXPECT_EQ(entries, std::vector<std::wstring>{L"\u8868"});
+  // A path that ends in the character ends in no separator of its own.
+  EXPECT_TRUE(ForceDirectoryChain(dir.file("") + "x\x95\x5C"));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.path() / L"x\u8868"));
 }
 
 }  // namespace

@@ -2,12 +2,13 @@
 // exports only; the registry and the settings file are real.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "platform/platform.h"
 #include "platform/testing.h"
 #include "support/TempDir.h"
-#include "support/TestRegistry.h"
+#include "support/TestEnvironment.h"
 #include "tools/PluginModule.h"
 
 namespace ombrels {
@@ -17,6 +18,16 @@ using namespace std::string_literals;
 using testing::ReadBytes;
 using testing::TempDir;
 using testing::WriteBytes;
+
+std::vector<std::filesystem::path> Tree(const std::filesystem::path& root) {
+  std::vector<std::filesystem::path> entries;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+    entries.push_back(entry.path().lexically_relative(root));
+  std::sort(entries.begin(), entries.end());
+  return entries;
+}
+
+std::string UserName() { return platform::NativeOs().LogonName(253).value_or("error"); }
 
 class ModuleTest : public ::testing::Test {
  protected:
@@ -110,10 +121,47 @@ TEST_F(ModuleTest, ReadsWithoutWritingAnything) {
     EXPECT_EQ(Value(File("b.txt")).second, "Distinguished");
   }
   EXPECT_EQ(ReadBytes(Settings()), before);
-  std::vector<std::filesystem::path> entries;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(install_.path()))
-    entries.push_back(entry.path());
-  EXPECT_EQ(entries, std::vector<std::filesystem::path>{install_.path() / "settings.ini"});
+  EXPECT_EQ(Tree(install_.path()), std::vector<std::filesystem::path>{"settings.ini"});
+}
+
+TEST_F(ModuleTest, PerUserModeReadsTheUsersOwnFile) {
+  TempDir appData;
+  testing::ScopedAppData scoped(appData.path().string());
+  const auto folder = appData.path() / "Quorvel Ombrels";
+  const std::string userFile = UserName() + ".ini";
+  WriteBytes(Settings(), "[Options]\r\nBasePerUser=1\r\n[Files]\r\n" + File("a.txt") + "=2\r\n");
+
+  EXPECT_EQ(Value(File("a.txt")).first, ft_fieldempty);  // no file of the user's yet
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
+  WriteBytes(folder / userFile, "[Files]\r\n" + File("a.txt") + "=8\r\n");
+  EXPECT_EQ(Value(File("a.txt")).second, "New");
+
+  WriteBytes(Settings(), "[Options]\r\nBasePerUser=0\r\n[Files]\r\n" + File("a.txt") + "=2\r\n");
+  EXPECT_EQ(Value(File("a.txt")).second, "Cool");  // switched back at the next call
+
+  EXPECT_EQ(Tree(appData.path()),
+            (std::vector<std::filesystem::path>{
+                "Quorvel Ombrels", std::filesystem::path("Quorvel Ombrels") / userFile}));
+  EXPECT_EQ(Tree(install_.path()), std::vector<std::filesystem::path>{"settings.ini"});
+}
+
+TEST_F(ModuleTest, PerUserModeWithAMissingAppDataFolder) {
+  TempDir base;
+  const auto missing = base.path() / "x" / "y" / "AppData";
+  testing::ScopedAppData scoped(missing.string());
+  WriteBytes(Settings(), "[Options]\r\nBasePerUser=yes\r\n");
+  WriteBytes(install_.path() / (UserName() + ".ini"), "[Files]\r\n" + File("a.txt") + "=3\r\n");
+  const auto answer = Value(File("a.txt"));
+  if (platform::NativeOs().AppDataFolder()) {
+    // Where the folder can be named though it is missing, it is made, from
+    // the root down; the user's file there does not exist yet.
+    EXPECT_TRUE(std::filesystem::is_directory(missing / "Quorvel Ombrels"));
+    EXPECT_EQ(answer.first, ft_fieldempty);
+  } else {
+    // Where the shell cannot locate it, the install directory serves.
+    EXPECT_EQ(answer.second, "Danger");
+    EXPECT_FALSE(std::filesystem::exists(base.path() / "x"));
+  }
 }
 
 // A file name outside ASCII, in the code page the host runs with, against

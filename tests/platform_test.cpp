@@ -4,7 +4,7 @@
 
 #include "platform/testing.h"
 #include "support/TempDir.h"
-#include "support/TestRegistry.h"
+#include "support/TestEnvironment.h"
 
 namespace ombrels {
 namespace {
@@ -46,8 +46,8 @@ TEST_F(PlatformTest, AsciiConvertsBothWays) {
   EXPECT_EQ(os_.WideToAnsi(u"C:\\Data\\file 1.txt"), "C:\\Data\\file 1.txt");
   EXPECT_EQ(os_.AnsiToWide(""), u"");
   EXPECT_EQ(os_.WideToAnsi(u""), "");
-  EXPECT_EQ(os_.WholeCharPrefix("abcdef", 4), 4u);
-  EXPECT_EQ(os_.WholeCharPrefix("ab", 4), 2u);
+  EXPECT_EQ(os_.CharLength("a\\b", 0), 1u);
+  EXPECT_EQ(os_.CharLength("a\\b", 1), 1u);
 }
 
 TEST_F(PlatformTest, FilesAndDirectories) {

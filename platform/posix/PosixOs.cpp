@@ -152,15 +152,9 @@ class PosixOs final : public Os {
   std::u16string AnsiToWide(std::string_view text) override { return Utf8ToUtf16(text); }
   std::string WideToAnsi(std::u16string_view text) override { return Utf16ToUtf8(text); }
 
-  std::size_t WholeCharPrefix(std::string_view text, std::size_t limit) override {
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-      std::size_t length = Utf8SequenceLength(text, pos);
-      if (length == 0) length = 1;  // a stray byte is a character of its own
-      if (pos + length > limit) break;
-      pos += length;
-    }
-    return pos;
+  std::size_t CharLength(std::string_view text, std::size_t pos) override {
+    const std::size_t length = Utf8SequenceLength(text, pos);
+    return length == 0 ? 1 : length;  // a stray byte is a character of its own
   }
 
   bool IsFile(const std::string& path) override {

@@ -176,21 +176,15 @@ class Win32Os final : public Os {
     return ansi;
   }
 
-  std::size_t WholeCharPrefix(std::string_view text, std::size_t limit) override {
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-      std::size_t length = 1;
-      if (kAnsiCodePage == CP_UTF8) {
-        length = Utf8SequenceLength(text, pos);
-        if (length == 0) length = 1;
-      } else if (IsDBCSLeadByteEx(kAnsiCodePage, static_cast<BYTE>(text[pos])) &&
-                 pos + 1 < text.size()) {
-        length = 2;
-      }
-      if (pos + length > limit) break;
-      pos += length;
+  std::size_t CharLength(std::string_view text, std::size_t pos) override {
+    if (kAnsiCodePage == CP_UTF8) {
+      const std::size_t length = Utf8SequenceLength(text, pos);
+      return length == 0 ? 1 : length;
     }
-    return pos;
+    // A lead byte with no byte after it stands alone.
+    if (IsDBCSLeadByteEx(kAnsiCodePage, static_cast<BYTE>(text[pos])) && pos + 1 < text.size())
+      return 2;
+    return 1;
   }
 
   bool IsFile(const std::string& path) override {

@@ -24,8 +24,8 @@ class ForwardingOs : public platform::Os {
   void FlushProfile(const std::u16string& fileName) override { native.FlushProfile(fileName); }
   std::u16string AnsiToWide(std::string_view text) override { return native.AnsiToWide(text); }
   std::string WideToAnsi(std::u16string_view text) override { return native.WideToAnsi(text); }
-  std::size_t WholeCharPrefix(std::string_view text, std::size_t limit) override {
-    return native.WholeCharPrefix(text, limit);
+  std::size_t CharLength(std::string_view text, std::size_t pos) override {
+    return native.CharLength(text, pos);
   }
   bool IsFile(const std::string& path) override { return native.IsFile(path); }
   bool IsDirectory(const std::string& path) override { return native.IsDirectory(path); }

@@ -1,6 +1,8 @@
-// Writing registry values for tests, in the native registry or its stand-in.
+// The parts of the system a test sets up: registry values (in the native
+// registry or its stand-in) and the user's application-data folder.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,6 +29,20 @@ class TestRegistry {
  private:
   std::string folder_;  // the stand-in's folder tree, where there is one
   std::vector<std::pair<platform::RegistryRoot, std::string>> keys_;
+};
+
+// Makes `folder` the user's application-data folder for the lifetime of
+// this object (the shell's AppData folder on Windows, XDG_CONFIG_HOME on
+// POSIX).
+class ScopedAppData {
+ public:
+  explicit ScopedAppData(const std::string& folder);
+  ~ScopedAppData();
+  ScopedAppData(const ScopedAppData&) = delete;
+  ScopedAppData& operator=(const ScopedAppData&) = delete;
+
+ private:
+  std::optional<std::string> previous_;
 };
 
 }  // namespace ombrels::testing

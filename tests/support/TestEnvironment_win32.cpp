@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "support/TestRegistry.h"
+#include "support/TestEnvironment.h"
 
 namespace ombrels::testing {
 namespace {
@@ -36,6 +36,37 @@ void TestRegistry::Set(platform::RegistryRoot root, const std::string& subKey,
 
 void TestRegistry::DeleteKey(platform::RegistryRoot root, const std::string& subKey) {
   RegDeleteKeyExA(RootKey(root), subKey.c_str(), KEY_WOW64_32KEY, 0);
+}
+
+namespace {
+
+constexpr const char* kShellFolders =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+void SetShellAppData(const std::string& value) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS)
+    throw std::runtime_error("cannot open the shell folders key");
+  RegSetValueExA(key, "AppData", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>(value.size() + 1));
+  RegCloseKey(key);
+}
+
+}  // namespace
+
+ScopedAppData::ScopedAppData(const std::string& folder) {
+  char value[1024] = {};
+  DWORD size = sizeof value - 1;
+  if (RegGetValueA(HKEY_CURRENT_USER, kShellFolders, "AppData",
+                   RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND | RRF_RT_REG_SZ, nullptr, value,
+                   &size) == ERROR_SUCCESS)
+    previous_ = value;
+  SetShellAppData(folder);
+}
+
+ScopedAppData::~ScopedAppData() {
+  SetShellAppData(previous_.value_or("%USERPROFILE%\\AppData\\Roaming"));
 }
 
 }  // namespace ombrels::testing

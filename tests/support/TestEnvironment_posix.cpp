@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "support/TempDir.h"
-#include "support/TestRegistry.h"
+#include "support/TestEnvironment.h"
 
 namespace ombrels::testing {
 namespace {
@@ -49,6 +49,19 @@ void TestRegistry::Set(platform::RegistryRoot root, const std::string& subKey,
 
 void TestRegistry::DeleteKey(platform::RegistryRoot root, const std::string& subKey) {
   std::filesystem::remove_all(KeyFolder(folder_, root, subKey));
+}
+
+ScopedAppData::ScopedAppData(const std::string& folder) {
+  if (const char* old = std::getenv("XDG_CONFIG_HOME")) previous_ = old;
+  ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+}
+
+ScopedAppData::~ScopedAppData() {
+  if (previous_) {
+    ::setenv("XDG_CONFIG_HOME", previous_->c_str(), 1);
+  } else {
+    ::unsetenv("XDG_CONFIG_HOME");
+  }
 }
 
 }  // namespace ombrels::testing

@@ -1,0 +1,53 @@
+// A whole small system in memory: registry install directory, files,
+// folders, user and application-data folder, all chosen by the test.
+#pragma once
+
+#include <map>
+#include <set>
+#include <vector>
+
+#include "support/ForwardingOs.h"
+
+namespace ombrels::testing {
+
+struct MemoryOs : ForwardingOs {
+  std::optional<std::string> installDir;     // stored with its terminating zero
+  std::map<std::string, std::string> files;  // ANSI name -> bytes
+  std::set<std::string> unreadable;          // files that exist but cannot be opened
+  std::set<std::string> directories;         // folders that exist
+  std::set<std::string> uncreatable;         // folders whose creation fails
+  std::vector<std::string> created;          // folders made, in order
+  std::optional<std::string> appData;
+  std::optional<std::string> logonName = "anna";
+
+  std::optional<std::string> RegistryValue(platform::RegistryRoot, const std::string&,
+                                           const std::string&) override {
+    if (!installDir) return std::nullopt;
+    return *installDir + '\0';
+  }
+  platform::PlatformFamily Family() override { return platform::PlatformFamily::Windows95; }
+  bool IsFile(const std::string& path) override { return files.count(path) > 0; }
+  bool IsDirectory(const std::string& path) override { return directories.count(path) > 0; }
+  bool MakeDirectory(const std::string& path) override {
+    if (uncreatable.count(path) || directories.count(path)) return false;
+    directories.insert(path);
+    created.push_back(path);
+    return true;
+  }
+  std::optional<std::int64_t> FileDate(const std::u16string& fileName) override {
+    if (!files.count(WideToAnsi(fileName))) return std::nullopt;
+    return 1;
+  }
+  platform::FileBytes ReadWholeFile(const std::u16string& fileName) override {
+    const std::string name = WideToAnsi(fileName);
+    if (unreadable.count(name) || !files.count(name)) return {false, {}, "Access is denied."};
+    return {true, files[name], {}};
+  }
+  std::optional<std::string> LogonName(std::size_t capacity) override {
+    if (logonName && logonName->size() + 1 > capacity) return std::nullopt;
+    return logonName;
+  }
+  std::optional<std::string> AppDataFolder() override { return appData; }
+};
+
+}  // namespace ombrels::testing
