@@ -14,11 +14,14 @@
 
 namespace ombrels::platform {
 
-// Separator inside the path literals ("\settings.ini", "\langs\").
+// Separator inside the path literals ("\settings.ini", "\langs\"), and the
+// line break that "/n" in a translation stands for.
 #if defined(_WIN32)
 inline constexpr char kPathSeparator = '\\';
+inline constexpr std::u16string_view kLineBreak = u"\r\n";
 #else
 inline constexpr char kPathSeparator = '/';
+inline constexpr std::u16string_view kLineBreak = u"\n";
 #endif
 
 enum class RegistryRoot { LocalMachine, CurrentUser };

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "plugin/ContPlug.h"
 #include "plugin/MarkStore.h"
+#include "translation/Translation.h"
 
 namespace ombrels {
 namespace {
@@ -45,7 +46,7 @@ void BoundedCopy(char* dest, std::string_view source, std::int32_t maxLen) {
 std::string MarkNameOf(std::int32_t number) {
   auto& os = platform::os();
   std::u16string text = os.AnsiToWide(std::to_string(number));
-  if (number >= 1 && number <= 10) text = os.AnsiToWide(kMarkNames[number - 1]);
+  if (number >= 1 && number <= 10) text = Translate(kMarkNames[number - 1]);
   if (number == 0) text.clear();
   return os.WideToAnsi(text);
 }

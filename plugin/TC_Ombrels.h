@@ -13,8 +13,8 @@ namespace ombrels {
 // part of a multi-byte character behind. Writes nothing when maxLen <= 0.
 void BoundedCopy(char* dest, std::string_view source, std::int32_t maxLen);
 
-// The display text of a mark number: "" for 0, the name for 1 to 10, the
-// decimal digits for any other number.
+// The display text of a mark number: "" for 0, the (translated) name for 1
+// to 10, the decimal digits for any other number.
 std::string MarkNameOf(std::int32_t number);
 
 // The display text of a file's mark.

@@ -28,19 +28,35 @@ export OMBRELS_REGISTRY_ROOT="$demo/registry"
 mkdir -p "$OMBRELS_REGISTRY_ROOT/HKEY_LOCAL_MACHINE/Software/Quorvel/Ombrels"
 printf '%s\0' "$install" >"$OMBRELS_REGISTRY_ROOT/HKEY_LOCAL_MACHINE/Software/Quorvel/Ombrels/@"
 
-# The store, as the marking program writes it.
-{
-  printf '[Options]\r\nBasePerUser=0\r\n[Files]\r\n'
-  printf '%s=0\r\n' "$files/Receipt.txt"
-  printf '%s=2\r\n' "$files/Holiday.jpg"
-  printf '%s=8\r\n' "$files/Report.pdf"
-  printf '%s=11\r\n' "$files/Budget.xlsx"
-  printf '%s=-5\r\n' "$files/Old.log"
-} >"$install/settings.ini"
-touch "$files"/{Receipt.txt,Holiday.jpg,Report.pdf,Budget.xlsx,Old.log,Unmarked.txt}
+# The bundled language file, and the store as the marking program writes it.
+mkdir -p "$install/langs"
+cp "$root/demo/langs/Deutsch" "$install/langs/"
+names=(Receipt.txt Holiday.jpg Report.pdf Budget.xlsx Old.log Contract.pdf Draft.doc Unmarked.txt)
+store() { # store LANGUAGE
+  {
+    printf '[Options]\r\nBasePerUser=0\r\n'
+    [[ -n "$1" ]] && printf '[Translate]\r\nCurLang=%s\r\n' "$1"
+    printf '[Files]\r\n'
+    printf '%s=0\r\n' "$files/Receipt.txt"
+    printf '%s=2\r\n' "$files/Holiday.jpg"
+    printf '%s=8\r\n' "$files/Report.pdf"
+    printf '%s=11\r\n' "$files/Budget.xlsx"
+    printf '%s=-5\r\n' "$files/Old.log"
+    printf '%s=7\r\n' "$files/Contract.pdf"
+    printf '%s=4\r\n' "$files/Draft.doc"
+  } >"$install/settings.ini"
+}
+for n in "${names[@]}"; do touch "$files/$n"; done
 
+store ""
 echo
 echo "Demo install: $install (settings.ini below)"
 sed 's/\r$//; s/^/    /' "$install/settings.ini"
 echo
-"$build/wdxquery" "$build/TC_Ombrels.wdx" "$files"/{Receipt.txt,Holiday.jpg,Report.pdf,Budget.xlsx,Old.log,Unmarked.txt}
+echo "### In English (no language chosen, no langs/Default)"
+"$build/wdxquery" "$build/TC_Ombrels.wdx" "${names[@]/#/$files/}"
+
+store Deutsch
+echo
+echo "### In German: [Translate] CurLang=Deutsch names langs/Deutsch (\\n is its line break)"
+"$build/wdxquery" "$build/TC_Ombrels.wdx" "${names[@]/#/$files/}"

@@ -109,7 +109,8 @@ run_wine() {
   done
   passed
 }
-run_wine C.UTF-8 Win32Os.SingleByteCodePageBestFitAndDefault tests/ombrels_unit_tests.exe
+run_wine C.UTF-8 "Win32Os.SingleByteCodePageBestFitAndDefault Win32Os.TranslationOutsideTheCodePageGetsBestFitOrDefault" \
+  tests/ombrels_unit_tests.exe
 run_wine ja_JP.UTF-8 "Win32Os.DoubleByteCodePageNeverCutsACharacter Win32Os.DirectoryChainWalksDoubleByteCharacters" \
   tests/ombrels_unit_tests.exe
 run_wine C.UTF-8 ModuleTest.FindsANonAsciiNameInAUtf16Store tests/ombrels_module_tests.exe

@@ -8,6 +8,7 @@
 #include "plugin/TC_Ombrels.h"
 #include "settings/PerUser.h"
 #include "settings/TntIniFiles.h"
+#include "support/ForwardingOs.h"
 #include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
@@ -81,6 +82,26 @@ TEST(Win32Os, SingleByteCodePageBestFitAndDefault) {
   EXPECT_EQ(Os().WideToAnsi(u"\u0100"), "A");  // best fit
   EXPECT_EQ(Os().WideToAnsi(u"\u4E00"), "?");  // default character
   EXPECT_EQ(Os().CharLength("\x95\x5C\x41", 0), 1u);
+}
+
+TEST(Win32Os, TranslationOutsideTheCodePageGetsBestFitOrDefault) {
+  if (CodePage() != 1252) GTEST_SKIP() << "code page " << CodePage();
+  TempDir dir;
+  struct InstallOs : testing::ForwardingOs {
+    std::string install;
+    std::optional<std::string> RegistryValue(platform::RegistryRoot, const std::string&,
+                                             const std::string&) override {
+      return install + '\0';
+    }
+  } os;
+  os.install = dir.path().string();
+  platform::ScopedOs scoped(os);
+  std::u16string dict = u"\uFEFF[Dict]\r\nCool=\u0100ll\u00E9\r\nNew=\u4E00\r\n";
+  std::string bytes;
+  for (char16_t c : dict) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  WriteBytes(dir.path() / "langs" / "Default", bytes);
+  EXPECT_EQ(MarkNameOf(2), "All\xE9");  // best fit for U+0100
+  EXPECT_EQ(MarkNameOf(8), "?");        // the default character
 }
 
 TEST(Win32Os, DoubleByteCodePageNeverCutsACharacter) {

@@ -189,5 +189,51 @@ TEST_F(ModuleTest, FindsANonAsciiNameInAUtf16Store) {
   EXPECT_EQ(Value(File("d.txt")).first, ft_fieldempty);
 }
 
+std::string Utf16Le(std::u16string_view text) {
+  std::string bytes = "\xFF\xFE";
+  for (char16_t c : text) {
+    bytes += static_cast<char>(c & 0xFF);
+    bytes += static_cast<char>(c >> 8);
+  }
+  return bytes;
+}
+
+TEST_F(ModuleTest, TranslatesThroughTheLanguageNamedInTheSettings) {
+  const std::string marks = "[Files]\r\n" + File("a.txt") + "=2\r\n" + File("b.txt") + "=7\r\n";
+  WriteBytes(install_.path() / "langs" / "Deutsch", Utf16Le(u"[Dict]\r\nCool=Klasse\r\n"));
+  WriteBytes(install_.path() / "langs" / "Empty", Utf16Le(u"[Dict]\r\nCool= \r\n"));
+  std::filesystem::create_directories(install_.path() / "langs" / "Folder");
+  const auto lang = [&](const std::string& name) {
+    WriteBytes(Settings(), "[Translate]\r\nCurLang=" + name + "\r\n" + marks);
+    return Value(File("a.txt")).second;
+  };
+  EXPECT_EQ(lang("Deutsch"), "Klasse");
+  EXPECT_EQ(Value(File("b.txt")).second, "Important");  // no entry: English
+  EXPECT_EQ(lang("Empty"), "Cool");
+  EXPECT_EQ(lang("Folder"), "Cool");
+  EXPECT_EQ(lang("Missing"), "Cool");
+  EXPECT_EQ(lang(""), "Cool");
+  EXPECT_EQ(lang("Deutsch"), "Klasse");  // switched back at the next call
+  EXPECT_EQ(Tree(install_.path()), (std::vector<std::filesystem::path>{
+                                       "langs", std::filesystem::path("langs") / "Deutsch",
+                                       std::filesystem::path("langs") / "Empty",
+                                       std::filesystem::path("langs") / "Folder", "settings.ini"}));
+}
+
+// The host's buffer never ends in half a character, whatever the code page.
+TEST_F(ModuleTest, CutTranslationKeepsWholeCharacters) {
+  auto& os = platform::NativeOs();
+  WriteBytes(install_.path() / "langs" / "Default", Utf16Le(u"[Dict]\r\nCool=\u8868\u8868\r\n"));
+  WriteStore({{"a.txt", "2"}});
+  const std::string one = os.WideToAnsi(u"\u8868");
+  const int maxlen = static_cast<int>(2 * one.size());  // room for all but one byte
+  EXPECT_EQ(Value(File("a.txt"), maxlen), std::pair(int{ft_string}, one));
+  EXPECT_EQ(Value(File("a.txt"), maxlen + 1), std::pair(int{ft_string}, one + one));
+  if (one.size() > 1) {
+    EXPECT_EQ(Value(File("a.txt"), static_cast<int>(one.size())),
+              std::pair(int{ft_fieldempty}, ""s));
+  }
+}
+
 }  // namespace
 }  // namespace ombrels

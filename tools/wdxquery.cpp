@@ -28,6 +28,29 @@ const char* TypeName(int type) {
   }
 }
 
+// The value as the host would get it, with control characters made
+// visible: "\n", "\r", "\t", "\xNN".
+std::string Visible(const char* text) {
+  std::string out;
+  for (const char* p = text; *p; ++p) {
+    const auto c = static_cast<unsigned char>(*p);
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 32 || c == 127) {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 int Usage(const char* self) {
   std::fprintf(stderr,
                "usage: %s [--maxlen N] [--field N] MODULE [FILE...]\n"
@@ -93,7 +116,7 @@ int main(int argc, char** argv) {
     const int result = plugin->getValue(argv[i], field, 0, buffer.data(), maxlen, 0);
     const bool hasText = result == ft_string || result == ft_fieldempty;
     std::printf("  %s  %d (%s)", argv[i], result, TypeName(result));
-    if (hasText) std::printf("  \"%s\"", buffer.data());
+    if (hasText) std::printf("  \"%s\"", Visible(buffer.data()).c_str());
     std::printf("\n");
   }
   return 0;

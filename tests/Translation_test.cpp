@@ -1,0 +1,145 @@
+// Translated mark names: finding the language file, reading it, falling back.
+#include "translation/Translation.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/Utf8.h"
+#include "plugin/TC_Ombrels.h"
+#include "support/MemoryOs.h"
+#include "support/TempDir.h"
+
+namespace ombrels {
+namespace {
+
+using testing::MemoryOs;
+
+const std::string S(1, platform::kPathSeparator);
+
+class TranslationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    os_.installDir = "I";
+    os_.appData = "U";
+    os_.directories = {"U" + S, "I" + S + "langs" + S + "Dir"};
+  }
+  void Settings(const std::string& text) { os_.files[settings_] = text; }
+  void Language(const std::string& name, const std::string& dict) {
+    os_.files["I" + S + "langs" + S + name] = "[Dict]\n" + dict;
+  }
+  std::string Marks() {
+    std::string all;
+    for (int n = 1; n <= 10; ++n) all += MarkNameOf(n) + "|";
+    return all;
+  }
+  MemoryOs os_;
+  platform::ScopedOs scoped_{os_};
+  const std::string settings_ = "I" + S + "settings.ini";
+  const std::string english_ =
+      "Certified|Cool|Danger|Delete|Distinguished|Favorite|Important|New|Personal|Web|";
+};
+
+TEST_F(TranslationTest, LanguageFileIsNamedByCurLang) {
+  EXPECT_EQ(GetLanguageFilePath(), "I" + S + "langs" + S + "Default");
+  Settings("[Translate]\nCurLang=Deutsch.lng\n");
+  EXPECT_EQ(GetLanguageFilePath(), "I" + S + "langs" + S + "Deutsch.lng");  // no extension added
+  Settings("[Translate]\nCurLang=\n");
+  EXPECT_EQ(GetLanguageFilePath(), "I" + S + "langs" + S);
+}
+
+TEST_F(TranslationTest, DefaultLanguageFileWhenNoneIsNamed) {
+  EXPECT_EQ(Marks(), english_);  // neither CurLang nor a file "Default"
+  Language("Default", "Cool=Klasse\n");
+  EXPECT_EQ(MarkNameOf(2), "Klasse");
+}
+
+TEST_F(TranslationTest, EntriesReplaceTheirNamesOthersStayEnglish) {
+  Settings("[Translate]\nCurLang=Deutsch\n");
+  Language("Deutsch",
+           "cool=Klasse\nDanger=\nDelete=  \t \nNew= Neu \nWeb=Netz/nund/nmehr\nPersonal=a/Nb\n");
+  EXPECT_EQ(MarkNameOf(2), "Klasse");  // keys match without regard to case
+  EXPECT_EQ(MarkNameOf(3), "Danger");  // empty
+  EXPECT_EQ(MarkNameOf(4), "Delete");  // blanks only
+  EXPECT_EQ(MarkNameOf(8), "Neu");     // the reader trims values
+  EXPECT_EQ(MarkNameOf(1), "Certified");
+  const std::string br = os_.WideToAnsi(platform::kLineBreak);
+  EXPECT_EQ(MarkNameOf(10), "Netz" + br + "und" + br + "mehr");
+  EXPECT_EQ(MarkNameOf(9), "a/Nb");
+  EXPECT_EQ(MarkNameOf(11), "11");
+}
+
+TEST_F(TranslationTest, NoUsableLanguageFileMeansEnglish) {
+  Language("Deutsch", "Cool=Klasse\n");
+  for (const char* line : {"CurLang=Missing", "CurLang=Dir", "CurLang="}) {
+    Settings(std::string("[Translate]\n") + line + "\n");
+    EXPECT_EQ(Marks(), english_) << line;
+  }
+  Settings("[Translate]\nCurLang=Deutsch\n");
+  os_.unreadable = {"I" + S + "langs" + S + "Deutsch"};
+  EXPECT_EQ(Marks(), english_);
+}
+
+TEST_F(TranslationTest, UnreadableSettingsMeanTheBareDefault) {
+  Settings("[Translate]\nCurLang=Deutsch\n");
+  os_.unreadable = {settings_};
+  EXPECT_EQ(GetLanguageFilePath(), "Default");
+  EXPECT_EQ(MarkNameOf(2), "Cool");
+}
+
+TEST_F(TranslationTest, SwitchingLanguageShowsAtTheNextCall) {
+  Language("Deutsch", "Cool=Klasse\n");
+  Language("Francais", "Cool=Chouette\n");
+  Settings("[Translate]\nCurLang=Deutsch\n");
+  EXPECT_EQ(MarkNameOf(2), "Klasse");
+  Settings("[Translate]\nCurLang=Francais\n");
+  EXPECT_EQ(MarkNameOf(2), "Chouette");
+}
+
+TEST_F(TranslationTest, PerUserModeTakesTheLanguageFromTheUsersFile) {
+  Language("Deutsch", "Cool=Klasse\n");
+  Language("Francais", "Cool=Chouette\n");
+  Settings("[Options]\nBasePerUser=1\n[Translate]\nCurLang=Deutsch\n");
+  os_.files["U" + S + "Quorvel Ombrels" + S + "anna.ini"] = "[Translate]\nCurLang=Francais\n";
+  EXPECT_EQ(MarkNameOf(2), "Chouette");
+  os_.files.erase("U" + S + "Quorvel Ombrels" + S + "anna.ini");
+  EXPECT_EQ(MarkNameOf(2), "Cool");  // the user's file has no CurLang: "Default"
+}
+
+TEST(TranslationOnDisk, LanguageFilesInEveryEncoding) {
+  // On Windows these go through the platform's profile API, elsewhere
+  // through the in-memory reader.
+  testing::TempDir dir;
+  struct InstallOs : testing::ForwardingOs {
+    std::string install;
+    std::optional<std::string> RegistryValue(platform::RegistryRoot, const std::string&,
+                                             const std::string&) override {
+      return install + '\0';
+    }
+  } os;
+  os.install = dir.path().string();
+  platform::ScopedOs scoped(os);
+  const std::u16string dict =
+      u"; translated\r\n[Dict]\r\nCool=Gro\u00DFartig\r\nNew=Neu/nheute\r\n";
+  const auto utf16 = [&](bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t c : dict) {
+      const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+      bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
+  };
+  const std::string files[][2] = {{"le", utf16(false)},
+                                  {"be", utf16(true)},
+                                  {"utf8", "\xEF\xBB\xBF" + platform::Utf16ToUtf8(dict)},
+                                  {"ansi", os.WideToAnsi(dict)}};
+  const std::string br = os.WideToAnsi(platform::kLineBreak);
+  for (const auto& [name, bytes] : files) {
+    testing::WriteBytes(dir.path() / "settings.ini", "[Translate]\r\nCurLang=" + name + "\r\n");
+    testing::WriteBytes(dir.path() / "langs" / name, bytes);
+    EXPECT_EQ(MarkNameOf(2), os.WideToAnsi(u"Gro\u00DFartig")) << name;
+    EXPECT_EQ(MarkNameOf(8), "Neu" + br + "heute") << name;
+    EXPECT_EQ(MarkNameOf(3), "Danger") << name;
+  }
+}
+
+}  // namespace
+}  // namespace ombrels
