@@ -60,6 +60,24 @@ std::size_t Utf8SequenceLength(std::string_view text, std::size_t pos) {
   return length;
 }
 
+std::size_t DecodeUtf8At(std::string_view text, std::size_t pos, std::size_t& length,
+                         char16_t units[2]) {
+  length = Utf8SequenceLength(text, pos);
+  if (length == 0) {
+    length = 1;
+    units[0] = u'\uFFFD';
+    return 1;
+  }
+  const char32_t cp = Decode(text, pos, length);
+  if (cp < 0x10000) {
+    units[0] = static_cast<char16_t>(cp);
+    return 1;
+  }
+  units[0] = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+  units[1] = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+  return 2;
+}
+
 std::u16string Utf8ToUtf16(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());

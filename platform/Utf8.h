@@ -13,6 +13,12 @@ namespace ombrels::platform {
 // encoded surrogate, value above U+10FFFF, or a cut sequence).
 std::size_t Utf8SequenceLength(std::string_view text, std::size_t pos);
 
+// The character at `pos` as UTF-16 code units (1 or 2, written to `units`);
+// `length` receives its length in bytes. A byte that starts no well-formed
+// sequence is U+FFFD, one byte long.
+std::size_t DecodeUtf8At(std::string_view text, std::size_t pos, std::size_t& length,
+                         char16_t units[2]);
+
 // Every byte that starts no well-formed sequence becomes U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view text);
 

@@ -61,6 +61,10 @@ class Os {
   // Characters the code page cannot hold become its best-fit or default one.
   virtual std::u16string AnsiToWide(std::string_view text) = 0;
   virtual std::string WideToAnsi(std::u16string_view text) = 0;
+  // True when AnsiToWide decodes exactly as UTF-8 does (every byte that
+  // starts no well-formed sequence is U+FFFD), so that ANSI text may be
+  // scanned as UTF-8 bytes.
+  virtual bool AnsiDecodesAsUtf8() = 0;
   // Length in bytes of the code page's character that starts at `pos`
   // (1 or more; a byte that starts no valid character counts as one).
   virtual std::size_t CharLength(std::string_view text, std::size_t pos) = 0;

@@ -33,12 +33,12 @@ std::int64_t TTntMemIniFile::Load() {
     text_ = MemIniText();
     return 0;
   }
-  const platform::FileBytes file = os.ReadWholeFile(FileName());
+  platform::FileBytes file = os.ReadWholeFile(FileName());
   if (!file.ok) {
     throw EFOpenError("Cannot open file \"" + os.WideToAnsi(os.FullPathName(FileName())) + "\". " +
                       file.error);
   }
-  text_ = MemIniText(DecodeProfileBytes(file.bytes));
+  text_ = MemIniText(std::move(file.bytes));
   return *date;
 }
 

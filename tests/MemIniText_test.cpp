@@ -3,49 +3,49 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/Utf8.h"
+#include "platform/platform.h"
+#include "support/ReferenceIni.h"
+
 namespace ombrels {
 namespace {
 
 std::optional<std::u16string> Lookup(std::string_view bytes, std::u16string_view section,
                                      std::u16string_view key) {
-  return MemIniText(DecodeProfileBytes(bytes)).Find(section, key);
+  return MemIniText(std::string(bytes)).Find(section, key);
 }
 
-TEST(DecodeProfileBytes, ByteOrderMarksSelectTheEncoding) {
-  using namespace std::string_literals;
-  EXPECT_EQ(DecodeProfileBytes("\xFF\xFE"
-                               "A\0\xE9\0"s),
-            u"A\u00E9");
-  EXPECT_EQ(DecodeProfileBytes("\xFE\xFF"
-                               "\0A\x04\x10"s),
-            u"A\u0410");
-  EXPECT_EQ(DecodeProfileBytes("\xEF\xBB\xBF"
-                               "A\xC3\xA9"),
-            u"A\u00E9");
-  EXPECT_EQ(DecodeProfileBytes("plain"), u"plain");
-  // The mark alone is an empty text; an odd last byte of UTF-16 is dropped.
-  EXPECT_EQ(DecodeProfileBytes("\xFF\xFE"), u"");
-  EXPECT_EQ(DecodeProfileBytes("\xFF\xFE"
-                               "A\0B"s),
-            u"A");
-  // A surrogate pair survives UTF-16 and UTF-8 alike.
-  EXPECT_EQ(DecodeProfileBytes("\xFF\xFE"
-                               "\x3D\xD8\x00\xDE"s),
-            u"\U0001F600");
-  EXPECT_EQ(DecodeProfileBytes("\xEF\xBB\xBF"
-                               "\xF0\x9F\x98\x80"),
-            u"\U0001F600");
+std::string Utf16(std::u16string_view text, bool bigEndian) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (char16_t c : text) {
+    const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+    bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+  }
+  return bytes;
 }
 
-TEST(DecodeProfileBytes, ZeroCharacterEndsTheText) {
+TEST(MemIniText, ByteOrderMarksSelectTheEncoding) {
+  const std::u16string text = u"[S\u00E9]\r\nk\u0416=A\u00E9\U0001F600\r\n";
+  const std::string utf8 = platform::Utf16ToUtf8(text);
+  for (const std::string& bytes : {Utf16(text, false), Utf16(text, true), "\xEF\xBB\xBF" + utf8}) {
+    EXPECT_EQ(Lookup(bytes, u"S\u00C9", u"k\u0436"), u"A\u00E9\U0001F600");
+  }
+  // Without a mark the bytes are ANSI text.
+  EXPECT_EQ(Lookup(platform::os().WideToAnsi(u"[S]\nk=caf\u00E9"), u"S", u"k"),
+            platform::os().AnsiToWide(platform::os().WideToAnsi(u"caf\u00E9")));
+  // A mark alone, and an odd last byte of UTF-16.
+  EXPECT_EQ(Lookup("\xFF\xFE", u"S", u"k"), std::nullopt);
+  EXPECT_EQ(Lookup(Utf16(u"[S]\nk=v", false) + "x", u"S", u"k"), u"v");
+  // A UTF-8 mark does not make the rest ANSI: bad bytes are U+FFFD.
+  EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\nk=a\xFF", u"S", u"k"), u"a\uFFFD");
+}
+
+TEST(MemIniText, ZeroCharacterEndsTheText) {
   using namespace std::string_literals;
-  EXPECT_EQ(DecodeProfileBytes("ab\0cd"s), u"ab");
-  EXPECT_EQ(DecodeProfileBytes("\xFF\xFE"
-                               "a\0\0\0b\0"s),
-            u"a");
-  EXPECT_EQ(DecodeProfileBytes("\xEF\xBB\xBF"
-                               "a\0b"s),
-            u"a");
+  EXPECT_EQ(Lookup("[S]\na=1\0\nb=2"s, u"S", u"a"), u"1");
+  EXPECT_EQ(Lookup("[S]\na=1\0\nb=2"s, u"S", u"b"), std::nullopt);
+  EXPECT_EQ(Lookup(Utf16(u"[S]\na=1\0\nb=2"s, false), u"S", u"b"), std::nullopt);
+  EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\na=1\0\nb=2"s, u"S", u"b"), std::nullopt);
 }
 
 TEST(MemIniText, LineEndsCrLfAndCrLfAreOneBreakEach) {
@@ -107,6 +107,53 @@ TEST(MemIniText, CaseFoldingReachesBeyondAscii) {
   EXPECT_EQ(FoldCase(u'\u013A'), u'\u0139');
   EXPECT_EQ(FoldCase(u'\u00F7'), u'\u00F7');
   EXPECT_EQ(FoldCase(u'\u00FF'), u'\u0178');
+}
+
+}  // namespace
+}  // namespace ombrels
+
+namespace ombrels {
+namespace {
+
+// The one-pass reader answers as the plain model of the rules does, in
+// every encoding, for every key the texts hold and a few they do not.
+TEST(MemIniText, AnswersAsThePlainModelDoes) {
+  const std::u16string texts[] = {
+      u"[Files]\r\n/a/b.txt=1\r\n/A/B.TXT = 2\r\n[files]\r\n/a/c.txt=3\r\n",
+      u"x=0\n[ S ]\n k = v \n[S] tail\n k2=v2\n;k=c\n[S]\r\rk=w\n\rk=\n",
+      u"[\u00C9t\u00E9]\nCl\u00E9=\u0416\u00FF\n[\u00E9T\u00C9]\ncl\u00C9=2\n",
+      u"[S]\n=empty key\na=b=c\n a b =d\n\t[S]\t\n[]\n=x\n[ ]\nk=v\n",
+      u"[S]\nk\uFFFDx=1\nk\U0001F600=2\n\u0178=3\n",
+  };
+  const std::pair<std::u16string, std::u16string> queries[] = {{u"Files", u"/a/b.txt"},
+                                                               {u"FILES", u"/a/c.txt"},
+                                                               {u"S", u"k"},
+                                                               {u"S", u"k2"},
+                                                               {u"s", u""},
+                                                               {u"S", u"a"},
+                                                               {u"S", u"a b"},
+                                                               {u"S", u"a=b"},
+                                                               {u"\u00E9t\u00E9", u"CL\u00C9"},
+                                                               {u"", u""},
+                                                               {u"", u"k"},
+                                                               {u"S", u"k\uFFFDx"},
+                                                               {u"S", u"K\U0001F600"},
+                                                               {u"S", u"\u00FF"},
+                                                               {u"S", u" k"},
+                                                               {u"Missing", u"k"}};
+  for (const auto& text : texts) {
+    const std::string encodings[] = {Utf16(text, false), Utf16(text, true),
+                                     "\xEF\xBB\xBF" + platform::Utf16ToUtf8(text)};
+    for (const auto& bytes : encodings) {
+      const MemIniText product{std::string(bytes)};
+      const testing::ReferenceIni model(bytes);
+      for (const auto& [section, key] : queries) {
+        EXPECT_EQ(product.Find(section, key), model.Find(section, key))
+            << "section \"" << platform::Utf16ToUtf8(section) << "\" key \""
+            << platform::Utf16ToUtf8(key) << "\" in " << platform::Utf16ToUtf8(text);
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -9,11 +9,17 @@
 namespace ombrels {
 namespace {
 
-void ReplaceLineBreaks(std::u16string& value) {
+// Every "/n" (a slash and a small n) becomes the platform's line break.
+std::u16string WithLineBreaks(std::u16string_view value) {
   constexpr std::u16string_view marker = u"/n";
-  for (auto pos = value.find(marker); pos != std::u16string::npos;
-       pos = value.find(marker, pos + platform::kLineBreak.size())) {
-    value.replace(pos, marker.size(), platform::kLineBreak);
+  std::u16string out;
+  out.reserve(value.size());
+  for (std::size_t pos = 0;;) {
+    const std::size_t hit = value.find(marker, pos);
+    out.append(value.substr(pos, hit == std::u16string_view::npos ? hit : hit - pos));
+    if (hit == std::u16string_view::npos) return out;
+    out.append(platform::kLineBreak);
+    pos = hit + marker.size();
   }
 }
 
@@ -48,8 +54,7 @@ std::u16string Translate(std::string_view text) {
     return os.AnsiToWide(text);
   }
   if (Trim(std::u16string_view(value)).empty()) return os.AnsiToWide(text);
-  ReplaceLineBreaks(value);
-  return value;
+  return WithLineBreaks(value);
 }
 
 }  // namespace ombrels

@@ -151,6 +151,7 @@ class PosixOs final : public Os {
 
   std::u16string AnsiToWide(std::string_view text) override { return Utf8ToUtf16(text); }
   std::string WideToAnsi(std::u16string_view text) override { return Utf16ToUtf8(text); }
+  bool AnsiDecodesAsUtf8() override { return true; }
 
   std::size_t CharLength(std::string_view text, std::size_t pos) override {
     const std::size_t length = Utf8SequenceLength(text, pos);

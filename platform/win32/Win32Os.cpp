@@ -176,6 +176,10 @@ class Win32Os final : public Os {
     return ansi;
   }
 
+  // Even with the UTF-8 code page, the system's count of U+FFFD for bad
+  // bytes is its own: decode through the system.
+  bool AnsiDecodesAsUtf8() override { return false; }
+
   std::size_t CharLength(std::string_view text, std::size_t pos) override {
     if (kAnsiCodePage == CP_UTF8) {
       const std::size_t length = Utf8SequenceLength(text, pos);

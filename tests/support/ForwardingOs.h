@@ -24,6 +24,7 @@ class ForwardingOs : public platform::Os {
   void FlushProfile(const std::u16string& fileName) override { native.FlushProfile(fileName); }
   std::u16string AnsiToWide(std::string_view text) override { return native.AnsiToWide(text); }
   std::string WideToAnsi(std::u16string_view text) override { return native.WideToAnsi(text); }
+  bool AnsiDecodesAsUtf8() override { return native.AnsiDecodesAsUtf8(); }
   std::size_t CharLength(std::string_view text, std::size_t pos) override {
     return native.CharLength(text, pos);
   }
