@@ -1,6 +1,8 @@
 #include "settings/MemIniText.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/Utf8.h"
@@ -9,24 +11,9 @@
 namespace ombrels {
 namespace {
 
-template <typename Unit>
-bool IsBlank(Unit c) {
-  return static_cast<std::make_unsigned_t<Unit>>(c) <= 32;
-}
+constexpr std::size_t npos = std::string_view::npos;
 
-std::u16string Utf16FromBytes(std::string_view bytes, bool bigEndian) {
-  std::u16string text(bytes.size() / 2, u'\0');  // an odd last byte is dropped
-  if (!bigEndian && std::endian::native == std::endian::little) {
-    std::memcpy(text.data(), bytes.data(), text.size() * 2);
-  } else {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      const auto first = static_cast<unsigned char>(bytes[2 * i]);
-      const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
-      text[i] = static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
-    }
-  }
-  return text;
-}
+bool IsBlank(char16_t c) { return c <= 32; }
 
 std::u16string Folded(std::u16string_view text) {
   std::u16string folded(text);
@@ -34,95 +21,150 @@ std::u16string Folded(std::u16string_view text) {
   return folded;
 }
 
-// Units of `target` (already folded) that the text [p, end) matches as a
-// prefix, character by character without regard to case; the position
-// after the match, or nullptr. UTF-8 is decoded as the reader decodes it:
-// a byte that starts no well-formed sequence is U+FFFD.
-const char16_t* MatchPrefix(const char16_t* p, const char16_t* end, std::u16string_view target) {
-  if (static_cast<std::size_t>(end - p) < target.size()) return nullptr;
-  for (char16_t t : target) {
-    if (FoldCase(*p++) != t) return nullptr;
-  }
-  return p;
-}
+// Text held as UTF-8 bytes. Every unit the rules look for (blanks, line
+// breaks, "[", "]", ";", "=") is ASCII, and no byte of a multi-byte
+// sequence is: lines are found on the bytes themselves.
+class Utf8Text {
+ public:
+  explicit Utf8Text(std::string_view bytes) : bytes_(bytes) {}
+  std::size_t size() const { return bytes_.size(); }
+  char16_t operator[](std::size_t i) const { return static_cast<unsigned char>(bytes_[i]); }
 
-const char* MatchPrefix(const char* p, const char* end, std::u16string_view target) {
-  const std::string_view text(p, static_cast<std::size_t>(end - p));
-  std::size_t pos = 0;
-  for (std::size_t i = 0; i < target.size();) {
-    if (pos >= text.size()) return nullptr;
-    const auto lead = static_cast<unsigned char>(text[pos]);
-    if (lead < 0x80) {
-      if (FoldCase(lead) != target[i++]) return nullptr;
-      ++pos;
-      continue;
+  std::size_t Find(char c, std::size_t from, std::size_t to) const {
+    const void* hit = std::memchr(bytes_.data() + from, c, to - from);
+    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - bytes_.data()) : npos;
+  }
+
+  // Where [from, to) stops matching `target` (folded) character by
+  // character, decoding as the reader decodes (a byte that starts no
+  // well-formed sequence is U+FFFD); npos when it does not match it whole.
+  std::size_t MatchEnd(std::size_t from, std::size_t to, std::u16string_view target) const {
+    const std::string_view text = bytes_.substr(0, to);
+    std::size_t pos = from;
+    for (std::size_t i = 0; i < target.size();) {
+      if (pos >= to) return npos;
+      const auto lead = static_cast<unsigned char>(text[pos]);
+      if (lead < 0x80) {
+        if (FoldCase(lead) != target[i++]) return npos;
+        ++pos;
+        continue;
+      }
+      std::size_t length = 0;
+      char16_t units[2];
+      const std::size_t count = platform::DecodeUtf8At(text, pos, length, units);
+      pos += length;
+      for (std::size_t u = 0; u < count; ++u) {
+        if (i >= target.size() || FoldCase(units[u]) != target[i++]) return npos;
+      }
     }
+    return pos;
+  }
+
+  // The length in bytes of every well-formed text that matches `key`:
+  // folding keeps a character's UTF-8 length. 0 when there is no such
+  // length (U+FFFD stands for bad bytes of any count; a lone surrogate).
+  static std::size_t MatchLength(std::u16string_view key) {
     std::size_t length = 0;
-    char16_t units[2];
-    const std::size_t count = platform::DecodeUtf8At(text, pos, length, units);
-    pos += length;
-    for (std::size_t u = 0; u < count; ++u) {
-      if (i >= target.size() || FoldCase(units[u]) != target[i++]) return nullptr;
+    for (std::size_t i = 0; i < key.size(); ++i) {
+      const char16_t c = key[i];
+      if (c == u'\uFFFD') return 0;
+      if (c < 0x80) {
+        length += 1;
+      } else if (c < 0x800) {
+        length += 2;
+      } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < key.size() && key[i + 1] >= 0xDC00 &&
+                 key[i + 1] <= 0xDFFF) {
+        length += 4;
+        ++i;
+      } else if (c >= 0xD800 && c <= 0xDFFF) {
+        return 0;
+      } else {
+        length += 3;
+      }
     }
+    return length;
   }
-  return p + pos;
-}
 
-// Length of `key` in the units of a text of type Unit, when every text
-// that matches it has that length; 0 when there is no such length.
-std::size_t MatchLength(std::u16string_view key, char16_t) { return key.size(); }
+  std::u16string Copy(std::size_t from, std::size_t to) const {
+    return platform::Utf8ToUtf16(bytes_.substr(from, to - from));
+  }
 
-std::size_t MatchLength(std::u16string_view key, char) {
-  // Folding keeps a character's UTF-8 length, and a well-formed line key
-  // re-encodes to its own bytes; only U+FFFD, which stands for bytes of any
-  // count, and lone surrogates have no fixed length.
-  std::size_t length = 0;
-  for (std::size_t i = 0; i < key.size(); ++i) {
-    const char16_t c = key[i];
-    if (c == u'\uFFFD') return 0;
-    if (c < 0x80) {
-      length += 1;
-    } else if (c < 0x800) {
-      length += 2;
-    } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < key.size() && key[i + 1] >= 0xDC00 &&
-               key[i + 1] <= 0xDFFF) {
-      length += 4;
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      return 0;
-    } else {
-      length += 3;
+ private:
+  std::string_view bytes_;
+};
+
+// Text held as UTF-16 bytes in either byte order, read where it lies.
+class Utf16Text {
+ public:
+  Utf16Text(std::string_view bytes, bool bigEndian)
+      : bytes_(bytes.substr(0, bytes.size() & ~std::size_t{1})), bigEndian_(bigEndian) {}
+  std::size_t size() const { return bytes_.size() / 2; }
+  char16_t operator[](std::size_t i) const {
+    const auto a = static_cast<unsigned char>(bytes_[2 * i]);
+    const auto b = static_cast<unsigned char>(bytes_[2 * i + 1]);
+    return static_cast<char16_t>(bigEndian_ ? (a << 8) | b : (b << 8) | a);
+  }
+
+  // An ASCII unit: its low byte is found with memchr, then checked.
+  std::size_t Find(char c, std::size_t from, std::size_t to) const {
+    const std::size_t low = bigEndian_ ? 1 : 0;
+    std::size_t pos = 2 * from + low;
+    while (pos < 2 * to) {
+      const void* hit = std::memchr(bytes_.data() + pos, c, 2 * to - pos);
+      if (!hit) return npos;
+      const auto at = static_cast<std::size_t>(static_cast<const char*>(hit) - bytes_.data());
+      if (at % 2 == low && bytes_[at ^ 1] == '\0') return at / 2;
+      pos = at + 1;
     }
+    return npos;
   }
-  return length;
+
+  std::size_t MatchEnd(std::size_t from, std::size_t to, std::u16string_view target) const {
+    if (to - from < target.size()) return npos;
+    for (char16_t t : target) {
+      if (FoldCase((*this)[from++]) != t) return npos;
+    }
+    return from;
+  }
+
+  static std::size_t MatchLength(std::u16string_view key) { return key.size(); }
+
+  std::u16string Copy(std::size_t from, std::size_t to) const {
+    std::u16string text(to - from, u'\0');
+    for (std::size_t i = from; i < to; ++i) text[i - from] = (*this)[i];
+    return text;
+  }
+
+  // Units before the first zero unit, found eight bytes at a time.
+  std::size_t LengthToZero() const {
+    const std::size_t units = size();
+    std::size_t i = 0;
+    constexpr std::uint64_t ones = 0x0001000100010001ull, highs = 0x8000800080008000ull;
+    for (; i + 4 <= units; i += 4) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes_.data() + 2 * i, 8);
+      if ((word - ones) & ~word & highs) break;  // some aligned 16-bit unit is zero
+    }
+    for (; i < units; ++i)
+      if ((*this)[i] == 0) return i;
+    return units;
+  }
+
+ private:
+  std::string_view bytes_;
+  bool bigEndian_;
+};
+
+// End of the line that starts at `from`: the next CR or LF, or the end.
+template <typename Text>
+std::size_t LineEnd(const Text& text, std::size_t from) {
+  const std::size_t lf = text.Find('\n', from, text.size());
+  const std::size_t cr = text.Find('\r', from, lf == npos ? text.size() : lf);
+  return cr != npos ? cr : lf != npos ? lf : text.size();
 }
 
-const char* FindUnit(const char* p, const char* end, char c) {
-  return static_cast<const char*>(std::memchr(p, c, static_cast<std::size_t>(end - p)));
-}
-
-const char16_t* FindUnit(const char16_t* p, const char16_t* end, char16_t c) {
-  for (; p < end; ++p)
-    if (*p == c) return p;
-  return nullptr;
-}
-
-// End of the line that starts at p: the next CR or LF, or the end.
-template <typename Unit>
-const Unit* LineEnd(const Unit* p, const Unit* end) {
-  const Unit* lf = FindUnit(p, end, Unit('\n'));
-  const Unit* cr = FindUnit(p, lf ? lf : end, Unit('\r'));
-  return cr ? cr : lf ? lf : end;
-}
-
-std::u16string ToUtf16(const char* p, const char* end) {
-  return platform::Utf8ToUtf16(std::string_view(p, static_cast<std::size_t>(end - p)));
-}
-
-std::u16string ToUtf16(const char16_t* p, const char16_t* end) { return std::u16string(p, end); }
-
-template <typename Unit>
-std::optional<std::u16string> FindIn(std::basic_string_view<Unit> text, std::u16string_view section,
+template <typename Text>
+std::optional<std::u16string> FindIn(const Text& text, std::u16string_view section,
                                      std::u16string_view key) {
   // Line keys are trimmed and end at their first "=": a key with blanks at
   // either end or with an "=" in it is never found.
@@ -130,50 +172,49 @@ std::optional<std::u16string> FindIn(std::basic_string_view<Unit> text, std::u16
   if (key.find(u'=') != std::u16string_view::npos) return std::nullopt;
   const std::u16string foldedSection = Folded(section);
   const std::u16string foldedKey = Folded(key);
-  const std::size_t keyLength = MatchLength(key, Unit());
+  const std::size_t keyLength = Text::MatchLength(key);
 
   bool inSection = false;
-  const Unit* valueBegin = nullptr;
-  const Unit* valueEnd = nullptr;
-  const Unit* p = text.data();
-  const Unit* const end = p + text.size();
-  while (p < end) {
+  std::size_t valueBegin = npos, valueEnd = npos;
+  const std::size_t end = text.size();
+  std::size_t pos = 0;
+  while (pos < end) {
     // Blanks, line breaks and so empty lines: a line starts at its first
     // non-blank unit.
-    if (IsBlank(*p)) {
-      ++p;
+    if (IsBlank(text[pos])) {
+      ++pos;
       continue;
     }
-    const Unit* const lineEnd = LineEnd(p, end);
-    const Unit* last = lineEnd;
-    while (IsBlank(last[-1])) --last;  // the line holds a non-blank unit
-    const Unit* const line = p;
-    p = lineEnd;
+    const std::size_t line = pos;
+    const std::size_t lineEnd = LineEnd(text, line);
+    std::size_t last = lineEnd;
+    while (IsBlank(text[last - 1])) --last;  // the line holds a non-blank unit
+    pos = lineEnd;
 
-    if (*line == Unit(';')) continue;
-    if (*line == Unit('[') && last[-1] == Unit(']') && last - line >= 2) {
-      const Unit* b = line + 1;
-      const Unit* e = last - 1;
-      while (b < e && IsBlank(*b)) ++b;
-      while (e > b && IsBlank(e[-1])) --e;
-      inSection = MatchPrefix(b, e, foldedSection) == e;
-      if (inSection) valueBegin = valueEnd = nullptr;  // only the last such section counts
+    const char16_t first = text[line];
+    if (first == u';') continue;
+    if (first == u'[' && text[last - 1] == u']' && last - line >= 2) {
+      std::size_t b = line + 1, e = last - 1;
+      while (b < e && IsBlank(text[b])) ++b;
+      while (e > b && IsBlank(text[e - 1])) --e;
+      inSection = text.MatchEnd(b, e, foldedSection) == e;
+      if (inSection) valueBegin = valueEnd = npos;  // only the last such section counts
       continue;
     }
     if (!inSection) continue;
 
-    const Unit* const equals = FindUnit(line, last, Unit('='));
-    if (!equals) continue;  // a line without "=" never matches
-    const Unit* keyEnd = equals;
-    while (keyEnd > line && IsBlank(keyEnd[-1])) --keyEnd;
-    if (keyLength != 0 && static_cast<std::size_t>(keyEnd - line) != keyLength) continue;
-    if (MatchPrefix(line, keyEnd, foldedKey) != keyEnd) continue;
+    const std::size_t equals = text.Find('=', line, last);
+    if (equals == npos) continue;  // a line without "=" never matches
+    std::size_t keyEnd = equals;
+    while (keyEnd > line && IsBlank(text[keyEnd - 1])) --keyEnd;
+    if (keyLength != 0 && keyEnd - line != keyLength) continue;
+    if (text.MatchEnd(line, keyEnd, foldedKey) != keyEnd) continue;
     valueBegin = equals + 1;
-    while (valueBegin < last && IsBlank(*valueBegin)) ++valueBegin;
+    while (valueBegin < last && IsBlank(text[valueBegin])) ++valueBegin;
     valueEnd = last;
   }
-  if (!valueBegin) return std::nullopt;
-  return ToUtf16(valueBegin, valueEnd);
+  if (valueBegin == npos) return std::nullopt;
+  return text.Copy(valueBegin, valueEnd);
 }
 
 bool StartsWith(std::string_view bytes, std::string_view mark) {
@@ -201,27 +242,29 @@ char16_t FoldCase(char16_t c) {
 
 MemIniText::MemIniText(std::string bytes) {
   if (StartsWith(bytes, "\xFF\xFE") || StartsWith(bytes, "\xFE\xFF")) {
-    isUtf16_ = true;
-    utf16_ = Utf16FromBytes(std::string_view(bytes).substr(2), bytes[0] == '\xFE');
-    utf16_.resize(std::min(utf16_.size(), utf16_.find(u'\0')));
-    return;
-  }
-  if (StartsWith(bytes, "\xEF\xBB\xBF")) {
+    encoding_ = bytes[0] == '\xFE' ? Encoding::kUtf16Be : Encoding::kUtf16Le;
+    bytes.erase(0, 2);
+  } else if (StartsWith(bytes, "\xEF\xBB\xBF")) {
     bytes.erase(0, 3);
   } else if (!platform::os().AnsiDecodesAsUtf8()) {
-    isUtf16_ = true;
-    utf16_ = platform::os().AnsiToWide(std::string_view(bytes).substr(0, bytes.find('\0')));
-    utf16_.resize(std::min(utf16_.size(), utf16_.find(u'\0')));
-    return;
+    // Decoded by the system, and held as UTF-16 in this machine's order.
+    const std::u16string wide =
+        platform::os().AnsiToWide(std::string_view(bytes).substr(0, bytes.find('\0')));
+    encoding_ = std::endian::native == std::endian::big ? Encoding::kUtf16Be : Encoding::kUtf16Le;
+    bytes.assign(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
   }
-  bytes.resize(std::min(bytes.size(), bytes.find('\0')));
-  utf8_ = std::move(bytes);
+  if (encoding_ == Encoding::kUtf8) {
+    bytes.resize(std::min(bytes.size(), bytes.find('\0')));
+  } else {
+    bytes.resize(2 * Utf16Text(bytes, encoding_ == Encoding::kUtf16Be).LengthToZero());
+  }
+  bytes_ = std::move(bytes);
 }
 
 std::optional<std::u16string> MemIniText::Find(std::u16string_view section,
                                                std::u16string_view key) const {
-  if (isUtf16_) return FindIn<char16_t>(utf16_, section, key);
-  return FindIn<char>(utf8_, section, key);
+  if (encoding_ == Encoding::kUtf8) return FindIn(Utf8Text(bytes_), section, key);
+  return FindIn(Utf16Text(bytes_, encoding_ == Encoding::kUtf16Be), section, key);
 }
 
 }  // namespace ombrels

@@ -28,9 +28,9 @@ class MemIniText {
   std::optional<std::u16string> Find(std::u16string_view section, std::u16string_view key) const;
 
  private:
-  std::string utf8_;      // the text as UTF-8 bytes, or
-  std::u16string utf16_;  // the text as UTF-16 code units
-  bool isUtf16_ = false;
+  enum class Encoding { kUtf8, kUtf16Le, kUtf16Be };
+  std::string bytes_;  // the text, without its mark, up to its first zero
+  Encoding encoding_ = Encoding::kUtf8;
 };
 
 }  // namespace ombrels

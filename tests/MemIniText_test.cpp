@@ -143,7 +143,8 @@ TEST(MemIniText, AnswersAsThePlainModelDoes) {
                                                                {u"Missing", u"k"}};
   for (const auto& text : texts) {
     const std::string encodings[] = {Utf16(text, false), Utf16(text, true),
-                                     "\xEF\xBB\xBF" + platform::Utf16ToUtf8(text)};
+                                     "\xEF\xBB\xBF" + platform::Utf16ToUtf8(text),
+                                     platform::os().WideToAnsi(text)};
     for (const auto& bytes : encodings) {
       const MemIniText product{std::string(bytes)};
       const testing::ReferenceIni model(bytes);
