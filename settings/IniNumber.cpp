@@ -3,16 +3,16 @@
 namespace ombrels {
 namespace {
 
-int HexDigit(char c) {
+template <typename Char>
+int HexDigit(Char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
 
-}  // namespace
-
-std::optional<std::int32_t> ParseInt32(std::string_view text) {
+template <typename Char>
+std::optional<std::int32_t> Parse(std::basic_string_view<Char> text) {
   std::size_t pos = 0;
   while (pos < text.size() && text[pos] == ' ') ++pos;
   bool negative = false;
@@ -20,7 +20,7 @@ std::optional<std::int32_t> ParseInt32(std::string_view text) {
     negative = text[pos] == '-';
     ++pos;
   }
-  const auto at = [&](std::size_t i) { return i < text.size() ? text[i] : '\0'; };
+  const auto at = [&](std::size_t i) { return i < text.size() ? text[i] : Char(0); };
 
   bool hex = false;
   if (at(pos) == '$' || at(pos) == 'x' || at(pos) == 'X') {
@@ -46,7 +46,7 @@ std::optional<std::int32_t> ParseInt32(std::string_view text) {
 
   std::int64_t value = 0;
   for (; pos < text.size(); ++pos) {
-    const char c = text[pos];
+    const Char c = text[pos];
     if (c < '0' || c > '9' || value > 214748364) return std::nullopt;
     value = value * 10 + (c - '0');
   }
@@ -54,5 +54,10 @@ std::optional<std::int32_t> ParseInt32(std::string_view text) {
   if (value < INT32_MIN || value > INT32_MAX) return std::nullopt;
   return static_cast<std::int32_t>(value);
 }
+
+}  // namespace
+
+std::optional<std::int32_t> ParseInt32(std::string_view text) { return Parse(text); }
+std::optional<std::int32_t> ParseInt32(std::u16string_view text) { return Parse(text); }
 
 }  // namespace ombrels

@@ -8,7 +8,9 @@
 
 namespace ombrels {
 
-// nullopt when `text` as a whole is no such number.
+// nullopt when `text` as a whole is no such number. The wide form reads
+// ASCII text (every other character makes the parse fail).
 std::optional<std::int32_t> ParseInt32(std::string_view text);
+std::optional<std::int32_t> ParseInt32(std::u16string_view text);
 
 }  // namespace ombrels

@@ -247,11 +247,13 @@ MemIniText::MemIniText(std::string bytes) {
   } else if (StartsWith(bytes, "\xEF\xBB\xBF")) {
     bytes.erase(0, 3);
   } else if (!platform::os().AnsiDecodesAsUtf8()) {
-    // Decoded by the system, and held as UTF-16 in this machine's order.
-    const std::u16string wide =
-        platform::os().AnsiToWide(std::string_view(bytes).substr(0, bytes.find('\0')));
+    // Decoded by the system and held as UTF-16 in this machine's order;
+    // the bytes go before the text is searched for its end.
+    wide_ = platform::os().AnsiToWide(std::string_view(bytes).substr(0, bytes.find('\0')));
+    bytes = std::string();
     encoding_ = std::endian::native == std::endian::big ? Encoding::kUtf16Be : Encoding::kUtf16Le;
-    bytes.assign(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
+    wide_.resize(std::min(wide_.size(), wide_.find(u'\0')));
+    return;
   }
   if (encoding_ == Encoding::kUtf8) {
     bytes.resize(std::min(bytes.size(), bytes.find('\0')));
@@ -264,7 +266,12 @@ MemIniText::MemIniText(std::string bytes) {
 std::optional<std::u16string> MemIniText::Find(std::u16string_view section,
                                                std::u16string_view key) const {
   if (encoding_ == Encoding::kUtf8) return FindIn(Utf8Text(bytes_), section, key);
-  return FindIn(Utf16Text(bytes_, encoding_ == Encoding::kUtf16Be), section, key);
+  // Bytes of either kind of storage may be read as chars.
+  const std::string_view bytes =
+      wide_.empty()
+          ? std::string_view(bytes_)
+          : std::string_view(reinterpret_cast<const char*>(wide_.data()), wide_.size() * 2);
+  return FindIn(Utf16Text(bytes, encoding_ == Encoding::kUtf16Be), section, key);
 }
 
 }  // namespace ombrels

@@ -29,7 +29,8 @@ class MemIniText {
 
  private:
   enum class Encoding { kUtf8, kUtf16Le, kUtf16Be };
-  std::string bytes_;  // the text, without its mark, up to its first zero
+  std::string bytes_;    // the text, without its mark, up to its first zero; or
+  std::u16string wide_;  // ANSI text the system decoded
   Encoding encoding_ = Encoding::kUtf8;
 };
 

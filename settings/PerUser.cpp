@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "settings/Trim.h"
+#include "settings/Text.h"
 
 namespace ombrels {
 namespace {

@@ -3,12 +3,13 @@
 #include "platform/platform.h"
 #include "plugin/InstallDir.h"
 #include "settings/PerUser.h"
+#include "settings/Text.h"
 #include "settings/TntIniFiles.h"
 
 namespace ombrels {
 namespace {
 
-constexpr char kSep = platform::kPathSeparator;
+constexpr std::string_view kSep(&platform::kPathSeparator, 1);
 
 // The "BasePerUser" option of the shared file; "0" when it cannot be read.
 std::string ReadBasePerUser() {
@@ -23,14 +24,14 @@ std::string ReadBasePerUser() {
 
 }  // namespace
 
-std::string GetSharedSettingsFilePath() { return GetInstallDir() + kSep + "settings.ini"; }
+std::string GetSharedSettingsFilePath() { return Join({GetInstallDir(), kSep, "settings.ini"}); }
 
 std::string GetSettingsFilePath() {
   if (ReadBasePerUser() == "0") return GetSharedSettingsFilePath();
 
   std::string folder;
   if (const auto appData = platform::os().AppDataFolder()) {
-    folder = *appData + kSep + "Quorvel Ombrels";
+    folder = Join({*appData, kSep, "Quorvel Ombrels"});
     try {
       ForceDirectoryChain(folder);
     } catch (...) {
@@ -39,7 +40,7 @@ std::string GetSettingsFilePath() {
   } else {
     folder = GetInstallDir();
   }
-  return folder + kSep + GetCurrentUserName() + ".ini";
+  return Join({folder, kSep, GetCurrentUserName(), ".ini"});
 }
 
 }  // namespace ombrels

@@ -1,5 +1,7 @@
 #include "settings/TntIniFiles.h"
 
+#include <algorithm>
+
 #include "platform/platform.h"
 #include "settings/IniNumber.h"
 
@@ -16,6 +18,10 @@ std::int32_t TTntCustomIniFile::ReadEntryNumber(const std::u16string& section,
   std::u16string text = ReadEntry(section, key, u"");
   if (text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X'))
     text.replace(0, 2, u"$");
+  // ASCII text is its own ANSI form; anything else goes through the code
+  // page, whose best-fit characters may turn into digits.
+  const bool ascii = std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; });
+  if (ascii) return ParseInt32(std::u16string_view(text)).value_or(defaultValue);
   return ParseInt32(platform::os().WideToAnsi(text)).value_or(defaultValue);
 }
 

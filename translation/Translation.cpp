@@ -3,8 +3,8 @@
 #include "platform/platform.h"
 #include "plugin/InstallDir.h"
 #include "settings/SettingsFile.h"
+#include "settings/Text.h"
 #include "settings/TntIniFiles.h"
-#include "settings/Trim.h"
 
 namespace ombrels {
 namespace {
@@ -33,8 +33,8 @@ std::string GetLanguageFilePath() {
       TTntIniFile ini(os.AnsiToWide(GetSettingsFilePath()));
       language = os.WideToAnsi(ini.ReadEntry(u"Translate", u"CurLang", u"Default"));
     }
-    constexpr char sep = platform::kPathSeparator;
-    return GetInstallDir() + sep + "langs" + sep + language;
+    const std::string_view sep(&platform::kPathSeparator, 1);
+    return Join({GetInstallDir(), sep, "langs", sep, language});
   } catch (...) {
     return "Default";
   }

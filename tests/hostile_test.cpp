@@ -1,0 +1,143 @@
+// Files and names no program should write, and the plugin reads anyway:
+// it answers with its defined fallback, without crashing, and holds no
+// more memory than three times the largest file plus 4 MiB.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <random>
+
+#include "platform/platform.h"
+#include "platform/testing.h"
+#include "plugin/ContPlug.h"
+#include "support/TempDir.h"
+#include "support/TestEnvironment.h"
+
+// Heap in use, and its peak, for the whole test program.
+namespace {
+std::atomic<std::size_t> liveBytes{0};
+std::atomic<std::size_t> peakBytes{0};
+
+void* Allocate(std::size_t size) {
+  void* block = std::malloc(size + 16);
+  if (!block) throw std::bad_alloc();
+  *static_cast<std::size_t*>(block) = size;
+  const std::size_t now = liveBytes.fetch_add(size) + size;
+  std::size_t peak = peakBytes.load();
+  while (now > peak && !peakBytes.compare_exchange_weak(peak, now)) {
+  }
+  return static_cast<char*>(block) + 16;
+}
+
+void Release(void* p) noexcept {
+  if (!p) return;
+  char* block = static_cast<char*>(p) - 16;
+  liveBytes.fetch_sub(*reinterpret_cast<std::size_t*>(block));
+  std::free(block);
+}
+}  // namespace
+
+void* operator new(std::size_t size) { return Allocate(size); }
+void* operator new[](std::size_t size) { return Allocate(size); }
+void operator delete(void* p) noexcept { Release(p); }
+void operator delete[](void* p) noexcept { Release(p); }
+void operator delete(void* p, std::size_t) noexcept { Release(p); }
+void operator delete[](void* p, std::size_t) noexcept { Release(p); }
+
+namespace ombrels {
+namespace {
+
+using namespace std::string_literals;
+using testing::WriteBytes;
+
+constexpr std::size_t MiB = 1024 * 1024;
+
+class HostileTest : public ::testing::Test {
+ protected:
+  void SetUp() override { InstallAt(install_.path().string()); }
+  void InstallAt(const std::string& dir) {
+    registry_.Set(platform::RegistryRoot::LocalMachine, "Software\\Quorvel\\Ombrels", "",
+                  dir + '\0');
+  }
+  std::string File(const std::string& name) const { return install_.file(name); }
+
+  // One value, as the host asks for it; checks the memory it took.
+  std::pair<int, std::string> Value(const std::string& file, std::size_t largestFile) {
+    char buffer[2049];
+    const std::size_t baseline = liveBytes.load();
+    peakBytes = baseline;
+    const int result = ContentGetValue(file.c_str(), 0, 0, buffer, sizeof buffer, 0);
+    const std::size_t used = peakBytes.load() - baseline;
+    EXPECT_LE(used, 3 * largestFile + 4 * MiB) << "peak heap of one value";
+    return {result, buffer};
+  }
+  void Settings(const std::string& bytes) { WriteBytes(install_.path() / "settings.ini", bytes); }
+
+  testing::TestRegistry registry_;
+  testing::TempDir install_;
+};
+
+TEST_F(HostileTest, FiftyMegabyteStore) {
+  std::string store = "[Files]\r\n";
+  store.reserve(51 * MiB);
+  for (int n = 0; store.size() < 50 * MiB; ++n)
+    store += File("folder/file number " + std::to_string(n) + ".dat") + "=3\r\n";
+  store += File("last.txt") + "=2\r\n";
+  Settings(store);
+  EXPECT_EQ(Value(File("last.txt"), store.size()), std::pair(int{ft_string}, "Cool"s));
+  EXPECT_EQ(Value(File("absent.txt"), store.size()).first, ft_fieldempty);
+}
+
+TEST_F(HostileTest, RandomBytesAndBareMarks) {
+  std::mt19937 random(7);
+  std::string noise(MiB, '\0');
+  for (char& c : noise) c = static_cast<char>(random());
+  for (const std::string& bytes : {noise, "\xFF\xFE"s, "\xFE\xFF"s, "\xEF\xBB\xBF"s, ""s}) {
+    Settings(bytes);
+    const auto [result, text] = Value(File("a.txt"), bytes.size());
+    EXPECT_TRUE(result == ft_fieldempty || result == ft_string);
+    EXPECT_EQ(result == ft_fieldempty, text.empty());
+  }
+}
+
+TEST_F(HostileTest, Utf16WithAnOddByteCount) {
+  const std::u16string text =
+      u"[Files]\r\n" + platform::NativeOs().AnsiToWide(File("a.txt")) + u"=8";
+  std::string bytes = "\xFF\xFE";
+  for (char16_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  Settings(bytes + "\x0A");
+  EXPECT_EQ(Value(File("a.txt"), bytes.size()), std::pair(int{ft_string}, "New"s));
+}
+
+TEST_F(HostileTest, TenMegabyteLinesAndManySections) {
+  const std::string huge(10 * MiB, '7');
+  std::string store = "[Files]\r\n" + File("long.txt") + "=" + huge + "\r\n" + huge + "\r\n";
+  for (int n = 0; n < 100000; ++n)
+    store += "[Files]\r\n" + File("a.txt") + "=" + std::to_string(1 + n % 10) + "\r\n";
+  Settings(store);
+  EXPECT_EQ(Value(File("a.txt"), store.size()),
+            std::pair(int{ft_string}, "Web"s));                           // the last section
+  EXPECT_EQ(Value(File("long.txt"), store.size()).first, ft_fieldempty);  // in an earlier section
+  Settings("[Files]\r\n" + File("long.txt") + "=" + huge + "\r\n");
+  EXPECT_EQ(Value(File("long.txt"), huge.size()).first, ft_fieldempty);  // no 32-bit number
+}
+
+TEST_F(HostileTest, HugeAndInvalidFileNames) {
+  const std::string longName = File(std::string(64 * 1024, 'n'));
+  const std::string invalid = File("bad\xC3\x28\xFF\xFE.txt");
+  const std::string store = "[Files]\r\n" + longName + "=5\r\n" + invalid + "=6\r\n";
+  Settings(store);
+  EXPECT_EQ(Value(longName, store.size()), std::pair(int{ft_string}, "Distinguished"s));
+  EXPECT_EQ(Value(longName + "x", store.size()).first, ft_fieldempty);
+  // The same bytes, decoded the same way, are the same key.
+  EXPECT_EQ(Value(invalid, store.size()), std::pair(int{ft_string}, "Favorite"s));
+}
+
+TEST_F(HostileTest, MegabyteRegistryValue) {
+  InstallAt(std::string(MiB, 'r'));
+  EXPECT_EQ(Value(File("a.txt"), MiB).first, ft_fieldempty);
+}
+
+}  // namespace
+}  // namespace ombrels
