@@ -115,6 +115,7 @@ run_wine ja_JP.UTF-8 "Win32Os.DoubleByteCodePageNeverCutsACharacter Win32Os.Dire
   tests/ombrels_unit_tests.exe
 run_wine C.UTF-8 ModuleTest.FindsANonAsciiNameInAUtf16Store tests/ombrels_module_tests.exe
 run_wine ja_JP.UTF-8 ModuleTest.FindsANonAsciiNameInAUtf16Store tests/ombrels_module_tests.exe
+run_wine C.UTF-8 HostileTest.FiftyMegabyteStore tests/ombrels_hostile_tests.exe
 
 echo "-- wdxquery.exe loads TC_Ombrels.wdx64"
 query=$(cd "$builds/win64" && "$wine" wdxquery.exe TC_Ombrels.wdx64 'C:\none.txt' 2>&1) ||
