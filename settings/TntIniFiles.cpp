@@ -50,8 +50,9 @@ std::int64_t TTntMemIniFile::Load() {
 
 std::u16string TTntMemIniFile::ReadEntry(const std::u16string& section, const std::u16string& key,
                                          const std::u16string& defaultValue) {
-  auto value = text_.Find(section, key);
-  return value ? std::move(*value) : defaultValue;
+  std::optional<std::u16string> value = text_.Find(section, key);
+  if (!value) return defaultValue;
+  return std::move(*value);
 }
 
 TTntMemIniFile_V2::TTntMemIniFile_V2(std::u16string fileName)

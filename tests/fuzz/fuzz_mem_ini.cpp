@@ -1,0 +1,21 @@
+// The in-memory reader on any bytes, any section and key: it must answer
+// exactly as the plain model of the rules does.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdlib>
+
+#include "platform/Utf8.h"
+#include "settings/MemIniText.h"
+#include "support/ReferenceIni.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider input(data, size);
+  const std::u16string section =
+      ombrels::platform::Utf8ToUtf16(input.ConsumeRandomLengthString(40));
+  const std::u16string key = ombrels::platform::Utf8ToUtf16(input.ConsumeRandomLengthString(40));
+  const std::string bytes = input.ConsumeRemainingBytesAsString();
+  const ombrels::MemIniText product{std::string(bytes)};
+  const ombrels::testing::ReferenceIni model(bytes);
+  if (product.Find(section, key) != model.Find(section, key)) std::abort();
+  return 0;
+}
