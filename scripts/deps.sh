@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Makes sure the Debian packages a build needs are installed.
 #   scripts/deps.sh native     compiler, CMake, GoogleTest
+#   scripts/deps.sh sanitize   clang with its sanitizer and libFuzzer runtimes
+#   scripts/deps.sh lint       clang-tidy, cppcheck
+#   scripts/deps.sh bench      Google Benchmark
 #   scripts/deps.sh windows    mingw-w64 cross compilers, wine64, zip tools
 # As root, missing packages are installed with apt-get; otherwise the
 # script names them and fails.
@@ -8,6 +11,9 @@ set -euo pipefail
 
 declare -A packages=(
   [native]="g++ cmake make libgtest-dev binutils"
+  [sanitize]="clang libclang-rt-14-dev"
+  [lint]="clang-tidy cppcheck"
+  [bench]="libbenchmark-dev python3"
   [windows]="g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64 zip unzip locales"
 )
 

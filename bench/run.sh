@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Runs the benchmarks and writes docs/benchmark.md:
+#   - one value through the native module's ContentGetValue against the
+#     file-read floor, for stores of 100, 10,000 and 100,000 entries;
+#   - under wine64, the platform's profile API against the in-memory reader.
+# Takes a few minutes; run it on an otherwise idle machine.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+builds="$root/build"
+"$root/scripts/deps.sh" native bench windows
+mkdir -p "$builds"
+
+echo "building the native benchmark (log: $builds/bench.log)"
+{ cmake -S "$root" -B "$builds/bench" -DCMAKE_BUILD_TYPE=Release -DOMBRELS_BUILD_TESTS=OFF \
+    -DOMBRELS_BUILD_BENCH=ON && cmake --build "$builds/bench" -j"$(nproc)"; } >"$builds/bench.log" 2>&1 ||
+  { tail -n 20 "$builds/bench.log" >&2; exit 1; }
+echo "building the Windows comparison (log: $builds/bench-win64.log)"
+{ cmake -S "$root" -B "$builds/bench-win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DOMBRELS_BUILD_TESTS=OFF -DOMBRELS_BUILD_BENCH=ON &&
+  cmake --build "$builds/bench-win64" -j"$(nproc)" --target reader_compare; } >"$builds/bench-win64.log" 2>&1 ||
+  { tail -n 20 "$builds/bench-win64.log" >&2; exit 1; }
+
+echo "running the value benchmark"
+"$builds/bench/bench/value_bench" --benchmark_format=json --benchmark_out="$builds/bench.json" \
+  --benchmark_out_format=json >/dev/null
+echo "running the reader comparison under wine64"
+export WINEPREFIX="$builds/bench-win64/wineprefix" WINEDEBUG=-all
+[[ -f "$WINEPREFIX/system.reg" ]] || /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+compare=$(cd "$builds/bench-win64" && /usr/lib/wine/wine64 bench/reader_compare.exe)
+/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+
+out="$root/docs/benchmark.md"
+mkdir -p "$root/docs"
+{
+  echo "# Benchmark"
+  echo
+  echo "Reproduce with \`./bench/run.sh\` (writes this file). Measured on $(date -u +%Y-%m-%d),"
+  echo "$(nproc) cores, $(uname -m), $(g++ --version | head -n1)."
+  echo
+  echo "## One value through ContentGetValue, against the floor"
+  echo
+  echo "A panel of 2,000 full paths (three in four marked) is asked one after the other"
+  echo "through the built native module's exports, translation on (CurLang names a language"
+  echo "file). The floor is what one value must read by design: the settings file four times"
+  echo "and the language file once, each read whole and scanned for line ends with memchr,"
+  echo "with no parsing. Peak heap is the most memory held while answering, against the"
+  echo "target of three times the largest file plus 4 MiB. Targets: at most 3 times the floor"
+  echo "at 10,000 and 100,000 entries, at most 12-fold growth from 10,000 to 100,000."
+  echo
+  python3 "$root/bench/report.py" "$builds/bench.json" || true
+  echo
+  echo "## Under wine64: the profile API against the in-memory reader"
+  echo
+  echo "The same lookups (a reader made, read once and released, as the plugin does) on the"
+  echo "same files, through GetPrivateProfileStringW and through the in-memory reader."
+  echo
+  echo "$compare"
+} >"$out"
+echo "wrote $out"
