@@ -7,50 +7,17 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
-#include <new>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "support/CountingAllocator.h"
 #include "tools/PluginModule.h"
-
-// Heap in use, and its peak, across the whole process: the module's
-// allocations come here too.
-namespace {
-std::atomic<std::size_t> liveBytes{0};
-std::atomic<std::size_t> peakBytes{0};
-
-void* Allocate(std::size_t size) {
-  void* p = std::malloc(size + 16);
-  if (!p) throw std::bad_alloc();
-  *static_cast<std::size_t*>(p) = size;
-  const std::size_t now = liveBytes.fetch_add(size, std::memory_order_relaxed) + size;
-  std::size_t peak = peakBytes.load(std::memory_order_relaxed);
-  while (now > peak && !peakBytes.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {
-  }
-  return static_cast<char*>(p) + 16;
-}
-
-void Release(void* p) {
-  if (!p) return;
-  char* block = static_cast<char*>(p) - 16;
-  liveBytes.fetch_sub(*reinterpret_cast<std::size_t*>(block), std::memory_order_relaxed);
-  std::free(block);
-}
-}  // namespace
-
-void* operator new(std::size_t size) { return Allocate(size); }
-void* operator new[](std::size_t size) { return Allocate(size); }
-void operator delete(void* p) noexcept { Release(p); }
-void operator delete[](void* p) noexcept { Release(p); }
-void operator delete(void* p, std::size_t) noexcept { Release(p); }
-void operator delete[](void* p, std::size_t) noexcept { Release(p); }
 
 namespace {
 
@@ -187,8 +154,7 @@ void BM_Value(benchmark::State& state) {
   auto& plugin = Module();
   char buffer[2049];
   int i = 0, marked = 0;
-  const std::size_t baseline = liveBytes.load();
-  peakBytes.store(baseline);
+  const std::size_t baseline = ombrels::testing::ResetHeapPeak();
   for (auto _ : state) {
     const int result = plugin.getValue(install.panel[i].c_str(), 0, 0, buffer, sizeof buffer, 0);
     marked += result == 8;
@@ -197,7 +163,7 @@ void BM_Value(benchmark::State& state) {
   }
   if (marked == 0) state.SkipWithError("no value was found: the install is wrong");
   state.counters["peak_heap_MiB"] =
-      static_cast<double>(peakBytes.load() - baseline) / (1024.0 * 1024.0);
+      static_cast<double>(ombrels::testing::PeakHeapBytes() - baseline) / (1024.0 * 1024.0);
   state.counters["largest_file_MiB"] = static_cast<double>(install.largestFile) / (1024.0 * 1024.0);
   state.SetLabel(std::string(kModeNames[mode]) + "/" + kEncodingNames[encoding]);
 }

@@ -108,14 +108,7 @@ TEST(TranslationOnDisk, LanguageFilesInEveryEncoding) {
   // On Windows these go through the platform's profile API, elsewhere
   // through the in-memory reader.
   testing::TempDir dir;
-  struct InstallOs : testing::ForwardingOs {
-    std::string install;
-    std::optional<std::string> RegistryValue(platform::RegistryRoot, const std::string&,
-                                             const std::string&) override {
-      return install + '\0';
-    }
-  } os;
-  os.install = dir.path().string();
+  testing::InstallAtOs os(dir.path().string());
   platform::ScopedOs scoped(os);
   const std::u16string dict =
       u"; translated\r\n[Dict]\r\nCool=Gro\u00DFartig\r\nNew=Neu/nheute\r\n";

@@ -87,14 +87,7 @@ TEST(Win32Os, SingleByteCodePageBestFitAndDefault) {
 TEST(Win32Os, TranslationOutsideTheCodePageGetsBestFitOrDefault) {
   if (CodePage() != 1252) GTEST_SKIP() << "code page " << CodePage();
   TempDir dir;
-  struct InstallOs : testing::ForwardingOs {
-    std::string install;
-    std::optional<std::string> RegistryValue(platform::RegistryRoot, const std::string&,
-                                             const std::string&) override {
-      return install + '\0';
-    }
-  } os;
-  os.install = dir.path().string();
+  testing::InstallAtOs os(dir.path().string());
   platform::ScopedOs scoped(os);
   std::u16string dict = u"\uFEFF[Dict]\r\nCool=\u0100ll\u00E9\r\nNew=\u4E00\r\n";
   std::string bytes;

@@ -3,47 +3,14 @@
 // more memory than three times the largest file plus 4 MiB.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <random>
 
 #include "platform/platform.h"
 #include "platform/testing.h"
 #include "plugin/ContPlug.h"
+#include "support/CountingAllocator.h"
 #include "support/TempDir.h"
 #include "support/TestEnvironment.h"
-
-// Heap in use, and its peak, for the whole test program.
-namespace {
-std::atomic<std::size_t> liveBytes{0};
-std::atomic<std::size_t> peakBytes{0};
-
-void* Allocate(std::size_t size) {
-  void* block = std::malloc(size + 16);
-  if (!block) throw std::bad_alloc();
-  *static_cast<std::size_t*>(block) = size;
-  const std::size_t now = liveBytes.fetch_add(size) + size;
-  std::size_t peak = peakBytes.load();
-  while (now > peak && !peakBytes.compare_exchange_weak(peak, now)) {
-  }
-  return static_cast<char*>(block) + 16;
-}
-
-void Release(void* p) noexcept {
-  if (!p) return;
-  char* block = static_cast<char*>(p) - 16;
-  liveBytes.fetch_sub(*reinterpret_cast<std::size_t*>(block));
-  std::free(block);
-}
-}  // namespace
-
-void* operator new(std::size_t size) { return Allocate(size); }
-void* operator new[](std::size_t size) { return Allocate(size); }
-void operator delete(void* p) noexcept { Release(p); }
-void operator delete[](void* p) noexcept { Release(p); }
-void operator delete(void* p, std::size_t) noexcept { Release(p); }
-void operator delete[](void* p, std::size_t) noexcept { Release(p); }
 
 namespace ombrels {
 namespace {
@@ -65,10 +32,9 @@ class HostileTest : public ::testing::Test {
   // One value, as the host asks for it; checks the memory it took.
   std::pair<int, std::string> Value(const std::string& file, std::size_t largestFile) {
     char buffer[2049];
-    const std::size_t baseline = liveBytes.load();
-    peakBytes = baseline;
+    const std::size_t baseline = testing::ResetHeapPeak();
     const int result = ContentGetValue(file.c_str(), 0, 0, buffer, sizeof buffer, 0);
-    const std::size_t used = peakBytes.load() - baseline;
+    const std::size_t used = testing::PeakHeapBytes() - baseline;
     EXPECT_LE(used, 3 * largestFile + 4 * MiB) << "peak heap of one value";
     return {result, buffer};
   }

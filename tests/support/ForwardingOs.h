@@ -46,4 +46,14 @@ class ForwardingOs : public platform::Os {
   std::optional<std::string> AppDataFolder() override { return native.AppDataFolder(); }
 };
 
+// The native system, with the install directory of the test's choosing.
+struct InstallAtOs : ForwardingOs {
+  std::string install;
+  explicit InstallAtOs(std::string dir) : install(std::move(dir)) {}
+  std::optional<std::string> RegistryValue(platform::RegistryRoot, const std::string&,
+                                           const std::string&) override {
+    return install + '\0';
+  }
+};
+
 }  // namespace ombrels::testing
