@@ -155,13 +155,31 @@ class Utf16Text {
   bool bigEndian_;
 };
 
-// End of the line that starts at `from`: the next CR or LF, or the end.
+// Line ends: the next CR or LF, or the end of the text. Each break found is
+// kept until the scan passes it, so that no part of the text is searched
+// twice, whichever breaks the file uses.
 template <typename Text>
-std::size_t LineEnd(const Text& text, std::size_t from) {
-  const std::size_t lf = text.Find('\n', from, text.size());
-  const std::size_t cr = text.Find('\r', from, lf == npos ? text.size() : lf);
-  return cr != npos ? cr : lf != npos ? lf : text.size();
-}
+class LineEnds {
+ public:
+  explicit LineEnds(const Text& text) : text_(text) {}
+
+  // `from` never decreases from one call to the next.
+  std::size_t EndOf(std::size_t from) {
+    Next(lf_, '\n', from);
+    Next(cr_, '\r', from);
+    return std::min(lf_, cr_);
+  }
+
+ private:
+  void Next(std::size_t& at, char c, std::size_t from) {
+    if (at != npos && at >= from) return;
+    const std::size_t hit = text_.Find(c, from, text_.size());
+    at = hit == npos ? text_.size() : hit;
+  }
+
+  const Text& text_;
+  std::size_t lf_ = npos, cr_ = npos;  // npos: not searched yet
+};
 
 template <typename Text>
 std::optional<std::u16string> FindIn(const Text& text, std::u16string_view section,
@@ -174,6 +192,7 @@ std::optional<std::u16string> FindIn(const Text& text, std::u16string_view secti
   const std::u16string foldedKey = Folded(key);
   const std::size_t keyLength = Text::MatchLength(key);
 
+  LineEnds<Text> lineEnds(text);
   bool inSection = false;
   std::size_t valueBegin = npos, valueEnd = npos;
   const std::size_t end = text.size();
@@ -186,7 +205,7 @@ std::optional<std::u16string> FindIn(const Text& text, std::u16string_view secti
       continue;
     }
     const std::size_t line = pos;
-    const std::size_t lineEnd = LineEnd(text, line);
+    const std::size_t lineEnd = lineEnds.EndOf(line);
     std::size_t last = lineEnd;
     while (IsBlank(text[last - 1])) --last;  // the line holds a non-blank unit
     pos = lineEnd;

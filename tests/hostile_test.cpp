@@ -95,6 +95,17 @@ TEST_F(HostileTest, TenMegabyteLinesAndManySections) {
   EXPECT_EQ(Value(File("long.txt"), huge.size()).first, ft_fieldempty);  // no 32-bit number
 }
 
+// Line breaks of one kind only, in a long file: each is found once.
+TEST_F(HostileTest, LongFilesWithOnlyCrOrOnlyLf) {
+  for (const char* lineBreak : {"\r", "\n"}) {
+    std::string store = "[Files]"s + lineBreak;
+    for (int n = 0; n < 200000; ++n)
+      store += File("f" + std::to_string(n)) + "=" + std::to_string(1 + n % 10) + lineBreak;
+    Settings(store);
+    EXPECT_EQ(Value(File("f199999"), store.size()), std::pair(int{ft_string}, "Web"s));
+  }
+}
+
 TEST_F(HostileTest, HugeAndInvalidFileNames) {
   const std::string longName = File(std::string(64 * 1024, 'n'));
   const std::string invalid = File("bad\xC3\x28\xFF\xFE.txt");
