@@ -13,7 +13,7 @@ declare -A packages=(
   [native]="g++ cmake make libgtest-dev binutils"
   [sanitize]="clang libclang-rt-14-dev"
   [lint]="clang-tidy cppcheck"
-  [bench]="libbenchmark-dev python3"
+  [bench]="libbenchmark-dev python3 python3-matplotlib"
   [windows]="g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64 zip unzip locales"
 )
 
