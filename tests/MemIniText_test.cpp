@@ -6,6 +6,7 @@
 #include "platform/Utf8.h"
 #include "platform/platform.h"
 #include "support/ReferenceIni.h"
+#include "support/TempDir.h"
 
 namespace ombrels {
 namespace {
@@ -15,19 +16,11 @@ std::optional<std::u16string> Lookup(std::string_view bytes, std::u16string_view
   return MemIniText(std::string(bytes)).Find(section, key);
 }
 
-std::string Utf16(std::u16string_view text, bool bigEndian) {
-  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-  for (char16_t c : text) {
-    const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
-    bytes += bigEndian ? std::string{high, low} : std::string{low, high};
-  }
-  return bytes;
-}
-
 TEST(MemIniText, ByteOrderMarksSelectTheEncoding) {
   const std::u16string text = u"[S\u00E9]\r\nk\u0416=A\u00E9\U0001F600\r\n";
   const std::string utf8 = platform::Utf16ToUtf8(text);
-  for (const std::string& bytes : {Utf16(text, false), Utf16(text, true), "\xEF\xBB\xBF" + utf8}) {
+  for (const std::string& bytes :
+       {testing::Utf16Bytes(text, false), testing::Utf16Bytes(text, true), "\xEF\xBB\xBF" + utf8}) {
     EXPECT_EQ(Lookup(bytes, u"S\u00C9", u"k\u0436"), u"A\u00E9\U0001F600");
   }
   // Without a mark the bytes are ANSI text.
@@ -35,7 +28,7 @@ TEST(MemIniText, ByteOrderMarksSelectTheEncoding) {
             platform::os().AnsiToWide(platform::os().WideToAnsi(u"caf\u00E9")));
   // A mark alone, and an odd last byte of UTF-16.
   EXPECT_EQ(Lookup("\xFF\xFE", u"S", u"k"), std::nullopt);
-  EXPECT_EQ(Lookup(Utf16(u"[S]\nk=v", false) + "x", u"S", u"k"), u"v");
+  EXPECT_EQ(Lookup(testing::Utf16Bytes(u"[S]\nk=v", false) + "x", u"S", u"k"), u"v");
   // A UTF-8 mark does not make the rest ANSI: bad bytes are U+FFFD.
   EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\nk=a\xFF", u"S", u"k"), u"a\uFFFD");
 }
@@ -44,7 +37,7 @@ TEST(MemIniText, ZeroCharacterEndsTheText) {
   using namespace std::string_literals;
   EXPECT_EQ(Lookup("[S]\na=1\0\nb=2"s, u"S", u"a"), u"1");
   EXPECT_EQ(Lookup("[S]\na=1\0\nb=2"s, u"S", u"b"), std::nullopt);
-  EXPECT_EQ(Lookup(Utf16(u"[S]\na=1\0\nb=2"s, false), u"S", u"b"), std::nullopt);
+  EXPECT_EQ(Lookup(testing::Utf16Bytes(u"[S]\na=1\0\nb=2"s, false), u"S", u"b"), std::nullopt);
   EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\na=1\0\nb=2"s, u"S", u"b"), std::nullopt);
 }
 
@@ -142,9 +135,9 @@ TEST(MemIniText, AnswersAsThePlainModelDoes) {
                                                                {u"S", u" k"},
                                                                {u"Missing", u"k"}};
   for (const auto& text : texts) {
-    const std::string encodings[] = {Utf16(text, false), Utf16(text, true),
-                                     "\xEF\xBB\xBF" + platform::Utf16ToUtf8(text),
-                                     platform::os().WideToAnsi(text)};
+    const std::string encodings[] = {
+        testing::Utf16Bytes(text, false), testing::Utf16Bytes(text, true),
+        "\xEF\xBB\xBF" + platform::Utf16ToUtf8(text), platform::os().WideToAnsi(text)};
     for (const auto& bytes : encodings) {
       const MemIniText product{std::string(bytes)};
       const testing::ReferenceIni model(bytes);

@@ -112,16 +112,8 @@ TEST(TranslationOnDisk, LanguageFilesInEveryEncoding) {
   platform::ScopedOs scoped(os);
   const std::u16string dict =
       u"; translated\r\n[Dict]\r\nCool=Gro\u00DFartig\r\nNew=Neu/nheute\r\n";
-  const auto utf16 = [&](bool bigEndian) {
-    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-    for (char16_t c : dict) {
-      const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
-      bytes += bigEndian ? std::string{high, low} : std::string{low, high};
-    }
-    return bytes;
-  };
-  const std::string files[][2] = {{"le", utf16(false)},
-                                  {"be", utf16(true)},
+  const std::string files[][2] = {{"le", testing::Utf16Bytes(dict)},
+                                  {"be", testing::Utf16Bytes(dict, true)},
                                   {"utf8", "\xEF\xBB\xBF" + platform::Utf16ToUtf8(dict)},
                                   {"ansi", os.WideToAnsi(dict)}};
   const std::string br = os.WideToAnsi(platform::kLineBreak);

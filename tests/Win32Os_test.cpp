@@ -89,10 +89,8 @@ TEST(Win32Os, TranslationOutsideTheCodePageGetsBestFitOrDefault) {
   TempDir dir;
   testing::InstallAtOs os(dir.path().string());
   platform::ScopedOs scoped(os);
-  std::u16string dict = u"\uFEFF[Dict]\r\nCool=\u0100ll\u00E9\r\nNew=\u4E00\r\n";
-  std::string bytes;
-  for (char16_t c : dict) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
-  WriteBytes(dir.path() / "langs" / "Default", bytes);
+  WriteBytes(dir.path() / "langs" / "Default",
+             testing::Utf16Bytes(u"[Dict]\r\nCool=\u0100ll\u00E9\r\nNew=\u4E00\r\n"));
   EXPECT_EQ(MarkNameOf(2), "All\xE9");  // best fit for U+0100
   EXPECT_EQ(MarkNameOf(8), "?");        // the default character
 }

@@ -70,8 +70,7 @@ TEST_F(HostileTest, RandomBytesAndBareMarks) {
 TEST_F(HostileTest, Utf16WithAnOddByteCount) {
   const std::u16string text =
       u"[Files]\r\n" + platform::NativeOs().AnsiToWide(File("a.txt")) + u"=8";
-  std::string bytes = "\xFF\xFE";
-  for (char16_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  const std::string bytes = testing::Utf16Bytes(text);
   Settings(bytes + "\x0A");
   EXPECT_EQ(Value(File("a.txt"), bytes.size()), std::pair(int{ft_string}, "New"s));
 }
@@ -98,9 +97,10 @@ TEST_F(HostileTest, TenMegabyteLinesAndManySections) {
 // Line breaks of one kind only, in a long file: each is found once.
 TEST_F(HostileTest, LongFilesWithOnlyCrOrOnlyLf) {
   for (const char* lineBreak : {"\r", "\n"}) {
-    std::string store = "[Files]"s + lineBreak;
+    std::string store = "[Files]";
+    store += lineBreak;
     for (int n = 0; n < 200000; ++n)
-      store += File("f" + std::to_string(n)) + "=" + std::to_string(1 + n % 10) + lineBreak;
+      store += File("f") + std::to_string(n) + "=" + std::to_string(1 + n % 10) + lineBreak;
     Settings(store);
     EXPECT_EQ(Value(File("f199999"), store.size()), std::pair(int{ft_string}, "Web"s));
   }

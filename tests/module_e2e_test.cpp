@@ -179,29 +179,16 @@ TEST_F(ModuleTest, FindsANonAsciiNameInAUtf16Store) {
   ASSERT_FALSE(letter.empty()) << "no test letter in this code page";
   const std::string file = File("d") + os.WideToAnsi(letter) + ".txt";
   const std::u16string text = u"[Files]\r\n" + os.AnsiToWide(file) + u"=7\r\n";
-  std::string bytes = "\xFF\xFE";
-  for (char16_t c : text) {
-    bytes += static_cast<char>(c & 0xFF);
-    bytes += static_cast<char>(c >> 8);
-  }
-  WriteBytes(Settings(), bytes);
+  WriteBytes(Settings(), testing::Utf16Bytes(text));
   EXPECT_EQ(Value(file), std::pair(int{ft_string}, "Important"s));
   EXPECT_EQ(Value(File("d.txt")).first, ft_fieldempty);
 }
 
-std::string Utf16Le(std::u16string_view text) {
-  std::string bytes = "\xFF\xFE";
-  for (char16_t c : text) {
-    bytes += static_cast<char>(c & 0xFF);
-    bytes += static_cast<char>(c >> 8);
-  }
-  return bytes;
-}
-
 TEST_F(ModuleTest, TranslatesThroughTheLanguageNamedInTheSettings) {
   const std::string marks = "[Files]\r\n" + File("a.txt") + "=2\r\n" + File("b.txt") + "=7\r\n";
-  WriteBytes(install_.path() / "langs" / "Deutsch", Utf16Le(u"[Dict]\r\nCool=Klasse\r\n"));
-  WriteBytes(install_.path() / "langs" / "Empty", Utf16Le(u"[Dict]\r\nCool= \r\n"));
+  WriteBytes(install_.path() / "langs" / "Deutsch",
+             testing::Utf16Bytes(u"[Dict]\r\nCool=Klasse\r\n"));
+  WriteBytes(install_.path() / "langs" / "Empty", testing::Utf16Bytes(u"[Dict]\r\nCool= \r\n"));
   std::filesystem::create_directories(install_.path() / "langs" / "Folder");
   const auto lang = [&](const std::string& name) {
     WriteBytes(Settings(), "[Translate]\r\nCurLang=" + name + "\r\n" + marks);
@@ -223,7 +210,8 @@ TEST_F(ModuleTest, TranslatesThroughTheLanguageNamedInTheSettings) {
 // The host's buffer never ends in half a character, whatever the code page.
 TEST_F(ModuleTest, CutTranslationKeepsWholeCharacters) {
   auto& os = platform::NativeOs();
-  WriteBytes(install_.path() / "langs" / "Default", Utf16Le(u"[Dict]\r\nCool=\u8868\u8868\r\n"));
+  WriteBytes(install_.path() / "langs" / "Default",
+             testing::Utf16Bytes(u"[Dict]\r\nCool=\u8868\u8868\r\n"));
   WriteStore({{"a.txt", "2"}});
   const std::string one = os.WideToAnsi(u"\u8868");
   const int maxlen = static_cast<int>(2 * one.size());  // room for all but one byte
