@@ -31,6 +31,9 @@ TEST(MemIniText, ByteOrderMarksSelectTheEncoding) {
   EXPECT_EQ(Lookup(testing::Utf16Bytes(u"[S]\nk=v", false) + "x", u"S", u"k"), u"v");
   // A UTF-8 mark does not make the rest ANSI: bad bytes are U+FFFD.
   EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\nk=a\xFF", u"S", u"k"), u"a\uFFFD");
+  // Nothing beyond U+10FFFF: each byte of such a sequence is U+FFFD.
+  EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\nk=\xF4\x8F\xBF\xBF\xF4\x90\x80\x80", u"S", u"k"),
+            u"\U0010FFFF\uFFFD\uFFFD\uFFFD\uFFFD");
 }
 
 TEST(MemIniText, ZeroCharacterEndsTheText) {

@@ -163,5 +163,18 @@ TEST_F(SettingsFileTest, LookupReadsTheFileInForce) {
   EXPECT_EQ(LookupMarkNumber(u"f"), 9);
 }
 
+TEST(SettingsFileProfileApi, OnlyABareZeroMeansTheSharedFile) {
+  testing::ProfileApiOs os;
+  platform::ScopedOs scoped(os);
+  os.installDir = "I";
+  os.appData = "U";
+  os.directories = {"U" + S};
+  const std::string shared = "I" + S + "settings.ini";
+  os.answers[{shared, u"Options", u"BasePerUser"}] = u" 0";  // "\" 0\"" unquoted
+  EXPECT_EQ(GetSettingsFilePath(), "U" + S + "Quorvel Ombrels" + S + "anna.ini");
+  os.answers[{shared, u"Options", u"BasePerUser"}] = u"0";
+  EXPECT_EQ(GetSettingsFilePath(), shared);
+}
+
 }  // namespace
 }  // namespace ombrels

@@ -55,7 +55,8 @@ TEST_F(TranslationTest, DefaultLanguageFileWhenNoneIsNamed) {
 TEST_F(TranslationTest, EntriesReplaceTheirNamesOthersStayEnglish) {
   Settings("[Translate]\nCurLang=Deutsch\n");
   Language("Deutsch",
-           "cool=Klasse\nDanger=\nDelete=  \t \nNew= Neu \nWeb=Netz/nund/nmehr\nPersonal=a/Nb\n");
+           "cool=Klasse\nDanger=\nDelete=  \t \nNew= Neu \nWeb=Netz/nund/nmehr\nPersonal=a/Nb\n"
+           "Favorite=Favorit/n\nImportant=/nWichtig\n");
   EXPECT_EQ(MarkNameOf(2), "Klasse");  // keys match without regard to case
   EXPECT_EQ(MarkNameOf(3), "Danger");  // empty
   EXPECT_EQ(MarkNameOf(4), "Delete");  // blanks only
@@ -64,6 +65,8 @@ TEST_F(TranslationTest, EntriesReplaceTheirNamesOthersStayEnglish) {
   const std::string br = os_.WideToAnsi(platform::kLineBreak);
   EXPECT_EQ(MarkNameOf(10), "Netz" + br + "und" + br + "mehr");
   EXPECT_EQ(MarkNameOf(9), "a/Nb");
+  EXPECT_EQ(MarkNameOf(6), "Favorit" + br);  // breaks at either end are kept
+  EXPECT_EQ(MarkNameOf(7), br + "Wichtig");
   EXPECT_EQ(MarkNameOf(11), "11");
 }
 
@@ -102,6 +105,18 @@ TEST_F(TranslationTest, PerUserModeTakesTheLanguageFromTheUsersFile) {
   EXPECT_EQ(MarkNameOf(2), "Chouette");
   os_.files.erase("U" + S + "Quorvel Ombrels" + S + "anna.ini");
   EXPECT_EQ(MarkNameOf(2), "Cool");  // the user's file has no CurLang: "Default"
+}
+
+TEST(TranslationProfileApi, ValueIsKeptAsTheApiReturnsIt) {
+  testing::ProfileApiOs os;
+  platform::ScopedOs scoped(os);
+  os.installDir = "I";
+  const std::string language = "I" + S + "langs" + S + "Default";
+  os.files[language] = "";  // exists; its entries are the API's answers
+  os.answers[{language, u"Dict", u"Cool"}] = u" Klasse ";  // "\" Klasse \"" unquoted
+  os.answers[{language, u"Dict", u"New"}] = u" \t ";       // a quoted blank
+  EXPECT_EQ(MarkNameOf(2), " Klasse ");
+  EXPECT_EQ(MarkNameOf(8), "New");
 }
 
 TEST(TranslationOnDisk, LanguageFilesInEveryEncoding) {

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <set>
+#include <tuple>
 #include <vector>
 
 #include "support/ForwardingOs.h"
@@ -48,6 +49,24 @@ struct MemoryOs : ForwardingOs {
     return logonName;
   }
   std::optional<std::string> AppDataFolder() override { return appData; }
+};
+
+// The same system on the Windows NT family: every profile read goes to the
+// platform's API, played from a table of its answers. The API may answer
+// with blanks at either end (a quoted value, unquoted), which the in-memory
+// reader never does.
+struct ProfileApiOs : MemoryOs {
+  // (file, section, key) -> the API's answer; anything else gets the default.
+  std::map<std::tuple<std::string, std::u16string, std::u16string>, std::u16string> answers;
+
+  platform::PlatformFamily Family() override { return platform::PlatformFamily::WindowsNT; }
+  std::u16string ProfileString(const std::u16string& section, const std::u16string& key,
+                               const std::u16string& defaultValue, const std::u16string& fileName,
+                               std::size_t capacity) override {
+    const auto hit = answers.find({WideToAnsi(fileName), section, key});
+    return (hit == answers.end() ? defaultValue : hit->second).substr(0, capacity - 1);
+  }
+  void FlushProfile(const std::u16string&) override {}
 };
 
 }  // namespace ombrels::testing
