@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes sure the Debian packages a build needs are installed.
-#   scripts/deps.sh native     compiler, CMake, GoogleTest
+#   scripts/deps.sh native     compiler, CMake, GoogleTest, ICU (a test oracle only)
 #   scripts/deps.sh sanitize   clang with its sanitizer and libFuzzer runtimes
 #   scripts/deps.sh lint       clang-tidy, cppcheck
 #   scripts/deps.sh bench      Google Benchmark
@@ -14,7 +14,7 @@
 set -euo pipefail
 
 declare -A packages=(
-  [native]="g++ cmake make libgtest-dev binutils"
+  [native]="g++ cmake make libgtest-dev binutils libicu-dev"
   [sanitize]="clang libclang-rt-14-dev"
   [lint]="clang-tidy cppcheck"
   [bench]="libbenchmark-dev python3 python3-matplotlib"
