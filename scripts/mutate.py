@@ -53,6 +53,7 @@ EXCLUDE = re.compile(r"^platform/win32/|^platform/testing\.h$|\.inc$|CMakeLists\
 # several threads, and costs two seconds a mutant: it is left out.
 STAGES = [
     ("ombrels_unit_tests", []),
+    ("ombrels_case_oracle_test", []),
     ("ombrels_module_tests", ["--gtest_filter=-ModuleConcurrency.*"]),
     ("ombrels_hostile_tests", []),
 ]
