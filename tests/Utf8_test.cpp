@@ -61,5 +61,17 @@ TEST(Utf8, EdgesOfEveryRange) {
   }
 }
 
+TEST(Utf8, OnlyAHighAndALowSurrogateMakeAPair) {
+  const auto encode = [](std::initializer_list<char16_t> units, std::size_t count) {
+    return platform::Utf16ToUtf8(std::u16string_view(units.begin(), count));
+  };
+  EXPECT_EQ(encode({0xD7FF, 0xDC00}, 2), "\xED\x9F\xBF?");
+  EXPECT_EQ(encode({0xDC00, 0xDC00}, 2), "??");
+  EXPECT_EQ(encode({0xD800, 0xDBFF}, 2), "??");
+  EXPECT_EQ(encode({0xDBFF, 0xE000}, 2), "?\xEE\x80\x80");
+  EXPECT_EQ(encode({0xDFFF}, 1), "?");
+  EXPECT_EQ(encode({0xD800, 0xDC00}, 1), "?");  // the pair's end lies beyond the text
+}
+
 }  // namespace
 }  // namespace ombrels
