@@ -17,7 +17,8 @@ stopped; docs/mutation.md is written from them.
 
 Mutants that cannot change any answer are listed, with a reason, in
 scripts/mutation-equivalent.txt (one per line: its id, where it is, why) and
-are not counted as survivors.
+are not counted as survivors. A survivor that is left on purpose is listed
+there too, its reason starting with "left:"; it still counts as a survivor.
 """
 
 import argparse
@@ -483,7 +484,7 @@ def write_report(mutants, results, file_hash, equivalent, args, wall):
     for m in mutants:
         r = results.get((m.id, file_hash[m.file]))
         status = r["status"] if r else "not run"
-        if status == "survived" and m.id in equivalent:
+        if status == "survived" and m.id in equivalent and not equivalent[m.id].startswith("left:"):
             status = "equivalent"
         rows.append((m, status, r))
     count = lambda pred: sum(1 for row in rows if pred(row))
@@ -547,9 +548,10 @@ def write_report(mutants, results, file_hash, equivalent, args, wall):
     if not surv:
         out.append("None.")
     else:
-        out += ["| Id | Where | Operator | Change |", "|---|---|---|---|"]
+        out += ["| Id | Where | Operator | Change | Why it is left |", "|---|---|---|---|---|"]
         for m, _, _ in surv:
-            out.append(f"| {m.id} | {m.file}:{m.line} | {m.op} | {cell(m.change)} |")
+            why = equivalent.get(m.id, "")[len("left:"):].strip()
+            out.append(f"| {m.id} | {m.file}:{m.line} | {m.op} | {cell(m.change)} | {cell(why)} |")
     out += ["", "## Equivalent mutants", "",
             "Listed with their reasons in `scripts/mutation-equivalent.txt`.", ""]
     eq = [r for r in rows if r[1] == "equivalent"]

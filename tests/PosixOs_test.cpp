@@ -1,6 +1,10 @@
 // What the POSIX stand-ins promise beyond the common contract.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include "platform/testing.h"
 #include "support/TempDir.h"
@@ -72,6 +76,22 @@ TEST(PosixOs, CodePageIsUtf8WithReplacements) {
   EXPECT_EQ(Os().CharLength("a\xE2\x82\xAC", 1), 3u);
   EXPECT_EQ(Os().CharLength("\xE2\x82", 0), 1u);  // a cut sequence is bytes of their own
   EXPECT_EQ(Os().CharLength("\xFF", 0), 1u);
+}
+
+// A host that closed its standard input: a file may then be opened as
+// descriptor 0, which is read and closed like any other.
+TEST(PosixOsDeathTest, DescriptorZeroIsAFileLikeAnyOther) {
+  testing::TempDir dir;
+  testing::WriteBytes(dir.path() / "a.ini", "x");
+  const std::u16string name = Os().AnsiToWide(dir.file("a.ini"));
+  EXPECT_EXIT(
+      {
+        ::close(0);
+        const platform::FileBytes file = Os().ReadWholeFile(name);
+        const bool closedAgain = ::fcntl(0, F_GETFD) == -1;
+        std::_Exit(file.ok && file.bytes == "x" && closedAgain ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST(PosixOs, ProfileFilesAreReadInMemory) {
