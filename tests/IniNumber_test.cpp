@@ -38,6 +38,7 @@ TEST(ParseInt32, HexadecimalFormsWrapAndNegate) {
              {"0x1F", 31},
              {"0X1F", 31},
              {"$1f", 31},
+             {"$aA", 170},
              {"-$10", -16},
              {"+$10", 16},
              {"-0x10", -16},
@@ -70,6 +71,8 @@ TEST(ParseInt32, AnythingElseFails) {
              {"$G", std::nullopt},
              {"0x1G", std::nullopt},
              {"$-1", std::nullopt}});
+  // A text ends where its view ends, whatever follows in memory.
+  EXPECT_EQ(ParseInt32(std::string_view("0x5", 1)), 0);
 }
 
 }  // namespace
