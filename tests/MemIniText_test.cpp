@@ -31,6 +31,7 @@ TEST(MemIniText, ByteOrderMarksSelectTheEncoding) {
   EXPECT_EQ(Lookup(testing::Utf16Bytes(u"[S]\nk=v", false) + "x", u"S", u"k"), u"v");
   // A UTF-8 mark does not make the rest ANSI: bad bytes are U+FFFD.
   EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\nk=a\xFF", u"S", u"k"), u"a\uFFFD");
+  EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\nk\x80=1", u"S", u"K\uFFFD"), u"1");  // in keys too
   // Nothing beyond U+10FFFF: each byte of such a sequence is U+FFFD.
   EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\nk=\xF4\x8F\xBF\xBF\xF4\x90\x80\x80", u"S", u"k"),
             u"\U0010FFFF\uFFFD\uFFFD\uFFFD\uFFFD");
@@ -57,6 +58,7 @@ TEST(MemIniText, TrimsLinesNamesAndValuesButKeepsInnerText) {
   EXPECT_EQ(Lookup(text, u"Files", u"key one"), u"\"value ; not a comment\"");
   EXPECT_EQ(Lookup("[S]\nk=\n", u"S", u"k"), u"");  // present and empty
   EXPECT_EQ(Lookup("[S]\nk = a = b\n", u"S", u"k"), u"a = b");
+  EXPECT_EQ(Lookup("[S]\n!k!=!v!\n", u"S", u"!k!"), u"!v!");  // blanks end at 32
 }
 
 TEST(MemIniText, CommentsHeadersAndLinesBeforeTheFirstSection) {
