@@ -32,6 +32,9 @@ TEST(MemIniText, ByteOrderMarksSelectTheEncoding) {
   // A UTF-8 mark does not make the rest ANSI: bad bytes are U+FFFD.
   EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\nk=a\xFF", u"S", u"k"), u"a\uFFFD");
   EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\nk\x80=1", u"S", u"K\uFFFD"), u"1");  // in keys too
+  // Keys of characters at the edges of each UTF-8 length.
+  const std::u16string edges = u"\u007F\u0080\u07FF\u0800\uFFFC";
+  EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\n" + platform::Utf16ToUtf8(edges) + "=1", u"S", edges), u"1");
   // Nothing beyond U+10FFFF: each byte of such a sequence is U+FFFD.
   EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\nk=\xF4\x8F\xBF\xBF\xF4\x90\x80\x80", u"S", u"k"),
             u"\U0010FFFF\uFFFD\uFFFD\uFFFD\uFFFD");
