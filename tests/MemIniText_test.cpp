@@ -5,6 +5,8 @@
 
 #include "platform/Utf8.h"
 #include "platform/platform.h"
+#include "platform/testing.h"
+#include "support/ForwardingOs.h"
 #include "support/ReferenceIni.h"
 #include "support/TempDir.h"
 
@@ -46,6 +48,17 @@ TEST(MemIniText, ZeroCharacterEndsTheText) {
   EXPECT_EQ(Lookup("[S]\na=1\0\nb=2"s, u"S", u"b"), std::nullopt);
   EXPECT_EQ(Lookup(testing::Utf16Bytes(u"[S]\na=1\0\nb=2"s, false), u"S", u"b"), std::nullopt);
   EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\na=1\0\nb=2"s, u"S", u"b"), std::nullopt);
+  // UTF-16 is searched for its zero several units at a time: a zero in
+  // every place of such a group.
+  for (std::size_t pad = 0; pad < 8; ++pad) {
+    const std::u16string text =
+        u"[S]\na=" + std::u16string(pad, u'x') + u'\0' + u"\nb=2\n[S]\nc=3\nd=4\n";
+    for (bool bigEndian : {false, true}) {
+      const std::string bytes = testing::Utf16Bytes(text, bigEndian);
+      EXPECT_EQ(Lookup(bytes, u"S", u"a"), std::u16string(pad, u'x')) << pad;
+      EXPECT_EQ(Lookup(bytes, u"S", u"d"), std::nullopt) << pad;
+    }
+  }
 }
 
 TEST(MemIniText, LineEndsCrLfAndCrLfAreOneBreakEach) {
@@ -54,6 +67,32 @@ TEST(MemIniText, LineEndsCrLfAndCrLfAreOneBreakEach) {
   EXPECT_EQ(Lookup(text, u"S", u"b"), u"2");
   EXPECT_EQ(Lookup(text, u"S", u"c"), u"3");
   EXPECT_EQ(Lookup(text, u"S", u"d"), u"4");
+}
+
+TEST(MemIniText, Utf16LineBreakAfterAUnitWhoseHighByteLooksLikeOne) {
+  // U+0A05 is 05 0A in little-endian order, and a line feed 0A 00 follows.
+  const std::string bytes = testing::Utf16Bytes(u"[S]\nk=\u0A05\nm=2\n", false);
+  EXPECT_EQ(Lookup(bytes, u"S", u"k"), u"\u0A05");
+  EXPECT_EQ(Lookup(bytes, u"S", u"m"), u"2");
+}
+
+// A single-byte code page that the system decodes (ISO 8859-1), as on
+// Windows: the text is held as wide characters.
+struct Latin1Os : testing::ForwardingOs {
+  std::u16string AnsiToWide(std::string_view text) override {
+    std::u16string wide;
+    for (char c : text) wide.push_back(static_cast<unsigned char>(c));
+    return wide;
+  }
+  bool AnsiDecodesAsUtf8() override { return false; }
+};
+
+TEST(MemIniText, AnsiTextTheSystemDecodes) {
+  Latin1Os os;
+  platform::ScopedOs scoped(os);
+  using namespace std::string_literals;
+  EXPECT_EQ(Lookup("[S\xC9]\nk=caf\xE9\0\nm=1"s, u"S\u00E9", u"K"), u"caf\u00E9");
+  EXPECT_EQ(Lookup("[S\xC9]\nk=caf\xE9\0\nm=1"s, u"S\u00E9", u"m"), std::nullopt);
 }
 
 TEST(MemIniText, TrimsLinesNamesAndValuesButKeepsInnerText) {
