@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <new>
 
 #include "plugin/MarkStore.h"
 #include "settings/SettingsFile.h"
@@ -30,6 +31,14 @@ TEST(GetCurrentUserName, TrimmedNameOrError) {
   EXPECT_EQ(GetCurrentUserName(), "error");
 }
 
+TEST(GetCurrentUserName, AFailureMeansError) {
+  struct FailingOs : MemoryOs {
+    std::optional<std::string> LogonName(std::size_t) override { throw std::bad_alloc(); }
+  } os;
+  platform::ScopedOs scoped(os);
+  EXPECT_EQ(GetCurrentUserName(), "error");
+}
+
 class ForceDirectoryChainTest : public ::testing::Test {
  protected:
   MemoryOs os_;
@@ -45,6 +54,8 @@ TEST_F(ForceDirectoryChainTest, CreatesWhatIsMissingFromTheRootDown) {
   os_.created.clear();
   EXPECT_TRUE(ForceDirectoryChain("C:" + S + "Data" + S + "A" + S + "B" + S));  // all there
   EXPECT_TRUE(os_.created.empty());
+  EXPECT_TRUE(ForceDirectoryChain(S + "R"));  // the root itself comes first
+  EXPECT_EQ(os_.created, (std::vector<std::string>{S, S + "R" + S}));
 }
 
 TEST_F(ForceDirectoryChainTest, StopsAtTheFirstFolderThatCannotBeMade) {
