@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/ForwardingOs.h"
+#include "support/MemoryOs.h"
 #include "support/TempDir.h"
 
 namespace ombrels {
@@ -134,6 +135,26 @@ TEST(NtReader, NumberGoesThroughTheHexRewriteAndAnsiText) {
   EXPECT_EQ(ini.ReadEntryNumber(u"S", u"present", 5), 5);
   os.stored = u"\u4E00";  // no digit in any single-byte code page
   EXPECT_EQ(ini.ReadEntryNumber(u"S", u"present", 5), 5);
+  // Only a leading "0x" or "0X" is rewritten.
+  os.stored = u"012";
+  EXPECT_EQ(ini.ReadEntryNumber(u"S", u"present", 5), 12);
+  os.stored = u"1x5";
+  EXPECT_EQ(ini.ReadEntryNumber(u"S", u"present", 5), 5);
+  os.stored = u"-x5";
+  EXPECT_EQ(ini.ReadEntryNumber(u"S", u"present", 0), -5);
+}
+
+// A reader lives for one lookup, but it follows its file: one that appears
+// or goes after the reader was made is seen at the next read.
+TEST(MemReader, FileThatAppearsOrGoesIsSeenAtTheNextRead) {
+  testing::MemoryOs os;  // every file has the same date
+  platform::ScopedOs scoped(os);
+  TTntIniFile ini(u"f.ini");
+  EXPECT_EQ(ini.ReadEntry(u"S", u"k", u"d"), u"d");
+  os.files["f.ini"] = "[S]\nk=v\n";
+  EXPECT_EQ(ini.ReadEntry(u"S", u"k", u"d"), u"v");
+  os.files.clear();
+  EXPECT_EQ(ini.ReadEntry(u"S", u"k", u"d"), u"d");
 }
 
 }  // namespace
