@@ -75,6 +75,15 @@ TEST_F(ModuleTest, HostEnumeratesOneStringField) {
   EXPECT_EQ(names, std::vector<std::string>{"Ombrel"});
 }
 
+// The result codes in the host's own numbers, not through our header.
+TEST_F(ModuleTest, ResultCodesAreTheHostsNumbers) {
+  char name[64], units[64], value[64];
+  EXPECT_EQ(plugin_.getSupportedField(0, name, units, 64), 8);                // a string
+  EXPECT_EQ(plugin_.getSupportedField(1, name, units, 64), 0);                // no more fields
+  EXPECT_EQ(plugin_.getValue(File("none").c_str(), 1, 0, value, 64, 0), -1);  // no such field
+  EXPECT_EQ(plugin_.getValue(File("none").c_str(), 0, 0, value, 64, 0), -3);  // empty
+}
+
 TEST_F(ModuleTest, ShowsEachFilesMark) {
   WriteStore({{"zero.txt", "0"},
               {"cool.jpg", "2"},
