@@ -23,6 +23,8 @@ TEST(GetCurrentUserName, TrimmedNameOrError) {
   platform::ScopedOs scoped(os);
   os.logonName = " anna\t";
   EXPECT_EQ(GetCurrentUserName(), "anna");
+  os.logonName = "!anna!";  // trimming stops at code 32
+  EXPECT_EQ(GetCurrentUserName(), "!anna!");
   os.logonName = std::nullopt;
   EXPECT_EQ(GetCurrentUserName(), "error");
   os.logonName = std::string(252, 'n');  // with its zero, just fits 253 bytes
