@@ -608,8 +608,13 @@ def main():
 
     def done(m):
         r = results.get((m.id, file_hash[m.file]))
-        # Tests that grew may kill a survivor; a kill stays a kill.
-        return r is not None and (r["status"] != "survived" or r["tests"] == tests)
+        # Tests that grew may kill a survivor; a kill stays a kill, and so
+        # does a survivor marked equivalent.
+        if r is None:
+            return False
+        if r["status"] != "survived" or r["tests"] == tests:
+            return True
+        return m.id in equivalent and not equivalent[m.id].startswith("left:")
 
     todo = [m for m in mutants if not done(m)]
     wall = 0.0
