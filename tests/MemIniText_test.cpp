@@ -59,6 +59,9 @@ TEST(MemIniText, ZeroCharacterEndsTheText) {
       EXPECT_EQ(Lookup(bytes, u"S", u"d"), std::nullopt) << pad;
     }
   }
+  // In the first group; and after a group whose last unit has a high byte.
+  EXPECT_EQ(Lookup(testing::Utf16Bytes(u"[S]\0\nk=1\n"s), u"S", u"k"), std::nullopt);
+  EXPECT_EQ(Lookup(testing::Utf16Bytes(u"[S]\nk=1\u4E00\nm=\0\nn=2\n"s), u"S", u"n"), std::nullopt);
 }
 
 TEST(MemIniText, LineEndsCrLfAndCrLfAreOneBreakEach) {
