@@ -38,7 +38,7 @@ TEST(ParseInt32, HexadecimalFormsWrapAndNegate) {
              {"0x1F", 31},
              {"0X1F", 31},
              {"$1f", 31},
-             {"$aA", 170},
+             {"$9aA", 0x9AA},
              {"-$10", -16},
              {"+$10", 16},
              {"-0x10", -16},
