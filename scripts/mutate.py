@@ -479,7 +479,7 @@ def cell(text):
     return text.replace("|", "\\|")
 
 
-def write_report(mutants, results, file_hash, equivalent, args, wall):
+def write_report(mutants, results, file_hash, equivalent, args, wall, ran):
     rows = []
     for m in mutants:
         r = results.get((m.id, file_hash[m.file]))
@@ -522,10 +522,22 @@ def write_report(mutants, results, file_hash, equivalent, args, wall):
             (f", **{not_run} not run yet**." if not_run else "."),
             f"- Cost per mutant (built and run): {mean(costs):.1f} s on average "
             f"(build {mean(builds):.1f} s, tests {mean(tests):.1f} s); "
-            f"sum over the mutants {sum(r[2]['total_s'] for r in run) / 60:.0f} min"
-            + (f"; this run's wall time {wall / 60:.0f} min." if wall else "."),
+            f"sum over the mutants {sum(r[2]['total_s'] for r in run) / 60:.0f} min, about the "
+            "time of a full run one mutant at a time (a mutant in a header rebuilds every "
+            "unit that includes it, some 25 s)"
+            + (f"; the last call ran {ran} mutants in {wall / 60:.0f} min." if wall else "."),
+            "- Reproduce: `scripts/mutate.py --fresh` (without `--fresh` it reuses the kept "
+            "results: a result holds while its file is unchanged; survivors run again when the "
+            "tests change).",
             ""]
 
+    out += ["Not mutated: the Win32 backend (built only by mingw, tested under wine), the "
+            "host tool, the tests, the generated case table (`settings/UpperCaseTable.inc`, "
+            "checked entry by entry against ICU), comments, includes and other preprocessor "
+            "lines. Conditions and calls that span several lines are not negated or deleted; "
+            "a literal counts as a bound when it is compared, added or subtracted, an index, "
+            "an argument of its own, a loop's start or a named constant (not masks, shifts or "
+            "factors).", ""]
     out += ["## Operators", "", "| Operator | What it does | Mutants | Killed | Survived | "
             "Equivalent | Did not compile |", "|---|---|---|---|---|---|---|"]
     for op, what in OPERATORS.items():
@@ -618,6 +630,7 @@ def main():
 
     todo = [m for m in mutants if not done(m)]
     wall = 0.0
+    counter = [0]
     if todo and not args.report_only:
         try:
             os.nice(10)
@@ -634,7 +647,6 @@ def main():
         queue = list(by_file.values())
         lock = threading.Lock()
         start = time.monotonic()
-        counter = [0]
         stop = [False]
 
         def work(worker):
@@ -666,7 +678,8 @@ def main():
         wall = time.monotonic() - start
 
     if not args.no_report:
-        k, s, e, c, n, rate = write_report(mutants, results, file_hash, equivalent, args, wall)
+        k, s, e, c, n, rate = write_report(mutants, results, file_hash, equivalent, args, wall,
+                                           counter[0] if todo and not args.report_only else 0)
         print(f"mutate: killed {k}, survived {s}, equivalent {e}, did not compile {c}, "
               f"not run {n}; kill rate {rate:.1f} %; report in {REPORT.relative_to(ROOT)}")
 
