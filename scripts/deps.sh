@@ -5,8 +5,9 @@
 #   scripts/deps.sh lint       clang-tidy, cppcheck
 #   scripts/deps.sh bench      Google Benchmark
 #   scripts/deps.sh windows    mingw-w64 cross compilers, wine64 and the
-#                              32-bit wine32 (i386), zip tools
-#   scripts/deps.sh package    dpkg-deb for the Debian package
+#                              32-bit wine32 (i386), zip tools, python3 (reads
+#                              the version resource)
+#   scripts/deps.sh package    dpkg-shlibdeps and file, for the Debian package
 # A name with an architecture (wine32:i386) comes from that architecture,
 # which is added to dpkg first. As root, missing packages are installed with
 # apt-get; otherwise the script names them and fails.
@@ -17,8 +18,8 @@ declare -A packages=(
   [sanitize]="clang libclang-rt-14-dev"
   [lint]="clang-tidy cppcheck"
   [bench]="libbenchmark-dev python3 python3-matplotlib"
-  [windows]="g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64 wine32:i386 zip unzip locales"
-  [package]="dpkg-dev"
+  [windows]="g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64 wine32:i386 zip unzip locales python3"
+  [package]="dpkg-dev file"
 )
 
 wanted=()
