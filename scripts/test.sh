@@ -117,7 +117,15 @@ for module in win32/TC_Ombrels.wdx win64/TC_Ombrels.wdx64; do
   passed
 done
 
-trap '/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true' EXIT
+# Ends the wine servers of both prefixes, and the 32-bit run if it is still going.
+stop_wine() {
+  [[ -n "${wine32_pid:-}" ]] && kill "$wine32_pid" 2>/dev/null
+  local bits
+  for bits in 32 64; do
+    WINEPREFIX="$builds/win$bits/wineprefix" /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+  done
+}
+trap stop_wine EXIT
 # with_wine BITS : sets up the prefix of the 32- or 64-bit wine (a pure
 # 32-bit prefix for the 32-bit one), for run_wine and query_module.
 with_wine() {
@@ -135,6 +143,7 @@ with_wine() {
     echo "making the wine prefix $WINEPREFIX"
     "$wine" wineboot -i >"$builds/wineboot$bits.log" 2>&1 ||
       { tail -n 20 "$builds/wineboot$bits.log" >&2; echo "test: wineboot failed" >&2; exit 1; }
+    /usr/lib/wine/wineserver -w  # the registry is on disk once the server is gone
   fi
   grep -q "^#arch=win$bits" "$WINEPREFIX/system.reg" ||
     { echo "test: $WINEPREFIX is not a win$bits prefix; remove it" >&2; exit 1; }
@@ -160,7 +169,7 @@ run_wine() {
       exit 1
     fi
   done
-  echo "   ($((SECONDS - start)) s)"
+  echo "   ok ($((SECONDS - start)) s)"
   passed
 }
 
@@ -172,6 +181,7 @@ query_module() {
     { echo "$query" >&2; echo "test: wdxquery.exe failed" >&2; exit 1; }
   grep -q '"Ombrel"  type 8' <<<"$query" && grep -q 'C:\\none.txt  -3 (ft_fieldempty)' <<<"$query" ||
     { echo "$query" >&2; echo "test: unexpected answer from wdxquery.exe" >&2; exit 1; }
+  echo "   ok"
   passed
 }
 
@@ -179,7 +189,22 @@ single_byte="Win32Os.SingleByteCodePageBestFitAndDefault Win32Os.TranslationOuts
 double_byte="Win32Os.DoubleByteCodePageNeverCutsACharacter Win32Os.DirectoryChainWalksDoubleByteCharacters"
 non_ascii=ModuleTest.FindsANonAsciiNameInAUtf16Store
 
-step "Tests under wine64"
+# Each wine has its own prefix and server, and most of their time is spent
+# waiting on their servers: the 32-bit tests run beside the 64-bit ones,
+# into a log shown when both are done.
+step "Tests under wine64 and 32-bit wine, side by side"
+wine32_log="$builds/win32/wine-tests.log"
+(
+  with_wine 32
+  run_wine C.UTF-8 "$single_byte" tests/ombrels_unit_tests.exe
+  run_wine ja_JP.UTF-8 "$double_byte" tests/ombrels_unit_tests.exe
+  run_wine C.UTF-8 "$non_ascii ModuleConcurrency.AnswersStayConsistentWhileFilesAreReplaced" \
+    tests/ombrels_module_tests.exe
+  run_wine ja_JP.UTF-8 "$non_ascii" tests/ombrels_module_tests.exe 'ModuleTest.*'
+  run_wine C.UTF-8 HostileTest.FiftyMegabyteStore tests/ombrels_hostile_tests.exe
+  query_module TC_Ombrels.wdx
+) >"$wine32_log" 2>&1 &
+wine32_pid=$!
 with_wine 64
 run_wine C.UTF-8 "$single_byte Win32Os.RegistryViewsOfThe64BitModule" tests/ombrels_unit_tests.exe
 run_wine ja_JP.UTF-8 "$double_byte" tests/ombrels_unit_tests.exe
@@ -187,16 +212,13 @@ run_wine C.UTF-8 "$non_ascii ModuleConcurrency.AnswersStayConsistentWhileFilesAr
 run_wine ja_JP.UTF-8 "$non_ascii" tests/ombrels_module_tests.exe 'ModuleTest.*'
 run_wine C.UTF-8 HostileTest.FiftyMegabyteStore tests/ombrels_hostile_tests.exe
 query_module TC_Ombrels.wdx64
-/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
-
-step "Tests under 32-bit wine"
-with_wine 32
-run_wine C.UTF-8 "$single_byte" tests/ombrels_unit_tests.exe
-run_wine ja_JP.UTF-8 "$double_byte" tests/ombrels_unit_tests.exe
-run_wine C.UTF-8 "$non_ascii ModuleConcurrency.AnswersStayConsistentWhileFilesAreReplaced" tests/ombrels_module_tests.exe
-run_wine ja_JP.UTF-8 "$non_ascii" tests/ombrels_module_tests.exe 'ModuleTest.*'
-run_wine C.UTF-8 HostileTest.FiftyMegabyteStore tests/ombrels_hostile_tests.exe
-query_module TC_Ombrels.wdx
+wine32_status=0
+wait "$wine32_pid" || wine32_status=$?
+wine32_pid=
+cat "$wine32_log"
+[[ $wine32_status == 0 ]] || { echo "test: the tests under 32-bit wine failed" >&2; exit 1; }
+# The checks of the 32-bit run, counted in its subshell, end in "ok".
+checks=$((checks + $(grep -c '^   ok' "$wine32_log")))
 
 step "Plugin zip"
 "$root/scripts/package.sh" "$builds/win32/TC_Ombrels.wdx" "$builds/win64/TC_Ombrels.wdx64" \
