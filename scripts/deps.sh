@@ -5,6 +5,10 @@
 #   scripts/deps.sh lint       clang-tidy, cppcheck
 #   scripts/deps.sh bench      Google Benchmark
 #   scripts/deps.sh windows    mingw-w64 cross compilers, wine64, zip tools
+#   scripts/deps.sh unicode    the Unicode Character Database; only to
+#                              regenerate settings/UpperCaseTable.inc with
+#                              scripts/gen_case_table.py (builds use the
+#                              committed file)
 # As root, missing packages are installed with apt-get; otherwise the
 # script names them and fails.
 set -euo pipefail
@@ -14,6 +18,7 @@ declare -A packages=(
   [sanitize]="clang libclang-rt-14-dev"
   [lint]="clang-tidy cppcheck"
   [bench]="libbenchmark-dev python3 python3-matplotlib"
+  [unicode]="unicode-data"
   [windows]="g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64 zip unzip locales"
 )
 

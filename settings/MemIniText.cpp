@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 #include "platform/Utf8.h"
 #include "platform/platform.h"
@@ -12,6 +13,15 @@ namespace ombrels {
 namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
+
+#include "settings/UpperCaseTable.inc"
+
+// Lengths a matching line key may have (bytes or units, by the text's
+// encoding); by default every length.
+struct LengthRange {
+  std::size_t shortest = 0, longest = npos;
+  bool Holds(std::size_t length) const { return length >= shortest && length <= longest; }
+};
 
 bool IsBlank(char16_t c) { return c <= 32; }
 
@@ -60,29 +70,38 @@ class Utf8Text {
     return pos;
   }
 
-  // The length in bytes of every well-formed text that matches `key`:
-  // folding keeps a character's UTF-8 length. 0 when there is no such
-  // length (U+FFFD stands for bad bytes of any count; a lone surrogate).
-  static std::size_t MatchLength(std::u16string_view key) {
-    std::size_t length = 0;
+  // The byte lengths of the texts that match `key`. Folding may change a
+  // character's UTF-8 length (U+0131 and I, U+2C65 and U+023A), so each
+  // character adds the range of its folded form's partners. No narrowing
+  // for U+FFFD (it stands for bad bytes of any count) or a lone surrogate.
+  static LengthRange MatchLengths(std::u16string_view key) {
+    LengthRange range{0, 0};
     for (std::size_t i = 0; i < key.size(); ++i) {
       const char16_t c = key[i];
-      if (c == u'\uFFFD') return 0;
-      if (c < 0x80) {
-        length += 1;
-      } else if (c < 0x800) {
-        length += 2;
-      } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < key.size() && key[i + 1] >= 0xDC00 &&
-                 key[i + 1] <= 0xDFFF) {
-        length += 4;
+      if (c == u'\uFFFD') return {};
+      if (c >= 0xD800 && c <= 0xDBFF && i + 1 < key.size() && key[i + 1] >= 0xDC00 &&
+          key[i + 1] <= 0xDFFF) {
+        range.shortest += 4;
+        range.longest += 4;
         ++i;
-      } else if (c >= 0xD800 && c <= 0xDFFF) {
-        return 0;
+        continue;
+      }
+      if (c >= 0xD800 && c <= 0xDFFF) return {};
+      const char16_t folded = FoldCase(c);
+      const auto* const end = std::end(kUpperCaseLengths);
+      const auto* const found =
+          std::lower_bound(std::begin(kUpperCaseLengths), end, folded,
+                           [](const UpperCaseLengths& e, char16_t u) { return e.unit < u; });
+      if (found != end && found->unit == folded) {
+        range.shortest += found->shortest;
+        range.longest += found->longest;
       } else {
-        length += 3;
+        const std::size_t length = folded < 0x80 ? 1 : folded < 0x800 ? 2 : 3;
+        range.shortest += length;
+        range.longest += length;
       }
     }
-    return length;
+    return range;
   }
 
   std::u16string Copy(std::size_t from, std::size_t to) const {
@@ -127,7 +146,8 @@ class Utf16Text {
     return from;
   }
 
-  static std::size_t MatchLength(std::u16string_view key) { return key.size(); }
+  // Folding keeps every unit a single unit.
+  static LengthRange MatchLengths(std::u16string_view key) { return {key.size(), key.size()}; }
 
   std::u16string Copy(std::size_t from, std::size_t to) const {
     std::u16string text(to - from, u'\0');
@@ -190,7 +210,7 @@ std::optional<std::u16string> FindIn(const Text& text, std::u16string_view secti
   if (key.find(u'=') != std::u16string_view::npos) return std::nullopt;
   const std::u16string foldedSection = Folded(section);
   const std::u16string foldedKey = Folded(key);
-  const std::size_t keyLength = Text::MatchLength(key);
+  const LengthRange keyLengths = Text::MatchLengths(key);
 
   LineEnds<Text> lineEnds(text);
   bool inSection = false;
@@ -226,7 +246,7 @@ std::optional<std::u16string> FindIn(const Text& text, std::u16string_view secti
     if (equals == npos) continue;  // a line without "=" never matches
     std::size_t keyEnd = equals;
     while (keyEnd > line && IsBlank(text[keyEnd - 1])) --keyEnd;
-    if (keyLength != 0 && keyEnd - line != keyLength) continue;
+    if (!keyLengths.Holds(keyEnd - line)) continue;
     if (text.MatchEnd(line, keyEnd, foldedKey) != keyEnd) continue;
     valueBegin = equals + 1;
     while (valueBegin < last && IsBlank(text[valueBegin])) ++valueBegin;
@@ -243,20 +263,7 @@ bool StartsWith(std::string_view bytes, std::string_view mark) {
 }  // namespace
 
 char16_t FoldCase(char16_t c) {
-  if (c < 0x80) return (c >= u'a' && c <= u'z') ? c - 32 : c;
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;  // Latin-1
-  if (c == 0xFF) return 0x178;
-  if (c >= 0x100 && c <= 0x17F) {  // Latin Extended-A: pairs of upper, lower
-    if (c >= 0x139 && c <= 0x148) return (c % 2 == 0) ? c - 1 : c;
-    if (c >= 0x179 && c <= 0x17E) return (c % 2 == 0) ? c - 1 : c;
-    if (c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F) return c;
-    return (c % 2 == 1) ? c - 1 : c;
-  }
-  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return c - 32;  // Greek
-  if (c == 0x3C2) return 0x3A3;
-  if (c >= 0x430 && c <= 0x44F) return c - 32;  // Cyrillic
-  if (c >= 0x450 && c <= 0x45F) return c - 80;
-  return c;
+  return static_cast<char16_t>(c + kUpperCaseDelta[kUpperCaseBlock[c >> 8]][c & 0xFF]);
 }
 
 MemIniText::MemIniText(std::string bytes) {

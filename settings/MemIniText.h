@@ -12,7 +12,9 @@
 
 namespace ombrels {
 
-// Upper-case form of a character, for matching names without regard to case.
+// Upper-case form of a UTF-16 unit, for matching names without regard to
+// case: its simple uppercase mapping in the Unicode Character Database (the
+// table in UpperCaseTable.inc); surrogates and units without one stay.
 char16_t FoldCase(char16_t c);
 
 class MemIniText {

@@ -93,13 +93,45 @@ TEST(MemIniText, KeyContainingEqualsIsNeverFound) {
   EXPECT_EQ(Lookup(text, u"Files", u"C:\\a"), u"b.txt=4");
 }
 
-TEST(MemIniText, CaseFoldingReachesBeyondAscii) {
-  const std::string text = "\xEF\xBB\xBF[Files]\n/home/\xC3\xA9t\xC3\xA9/\xD1\x84.txt=6\n";
-  EXPECT_EQ(Lookup(text, u"files", u"/HOME/\u00C9T\u00C9/\u0424.TXT"), u"6");
-  EXPECT_EQ(FoldCase(u'\u0101'), u'\u0100');
-  EXPECT_EQ(FoldCase(u'\u013A'), u'\u0139');
+// Letters of many scripts match their upper-case partners in section names
+// and keys, in UTF-8 and UTF-16, also where upper-casing changes a letter's
+// UTF-8 length.
+TEST(MemIniText, CaseFoldingCoversTheBasicMultilingualPlane) {
+  const std::pair<std::u16string, std::u16string> letters[] = {
+      {u"\u00E9", u"\u00C9"},  // Latin-1
+      {u"\u03AC", u"\u0386"},  // Greek with tonos
+      {u"\u0491", u"\u0490"},  // Cyrillic ghe with upturn
+      {u"\u0561", u"\u0531"},  // Armenian ayb
+      {u"\u1EA1", u"\u1EA0"},  // Vietnamese a with dot below
+      {u"\uFF41", u"\uFF21"},  // full-width a
+      {u"\u0180", u"\u0243"},  // Latin Extended-B b with stroke
+      {u"\uAB70", u"\u13A0"},  // Cherokee a
+      {u"\u0131", u"I"},       // dotless i: 2 bytes to 1
+      {u"\u017F", u"S"},       // long s: 2 bytes to 1
+      {u"\u2C65", u"\u023A"},  // a with stroke: 3 bytes to 2
+  };
+  for (const auto& [lower, upper] : letters) {
+    for (const auto& [stored, sought] : {std::pair(lower, upper), std::pair(upper, lower)}) {
+      const std::u16string text = u"[s" + stored + u"]\n/p/" + stored + u"x" + stored + u"=7\n";
+      for (const std::string& bytes :
+           {"\xEF\xBB\xBF" + platform::Utf16ToUtf8(text), testing::Utf16Bytes(text, false)}) {
+        const std::u16string key = u"/P/" + sought + u"X" + sought;
+        EXPECT_EQ(Lookup(bytes, u"S" + sought, key), u"7") << platform::Utf16ToUtf8(key);
+        EXPECT_EQ(Lookup(bytes, u"S" + sought, u"/P/" + sought + u"X"), std::nullopt);
+      }
+    }
+  }
+  // Every unit is upper-cased on its own: the dotless and the dotted i
+  // meet in I, whatever their lengths; distinct letters stay apart.
+  const std::string mixed = "\xEF\xBB\xBF[S]\nf\xC4\xB1le=1\n\xE2\xB1\xA5\xE2\xB1\xA5=2\n";
+  EXPECT_EQ(Lookup(mixed, u"S", u"file"), u"1");
+  EXPECT_EQ(Lookup(mixed, u"S", u"FILE"), u"1");
+  EXPECT_EQ(Lookup(mixed, u"S", u"\u023A\u2C65"), u"2");
+  EXPECT_EQ(Lookup(mixed, u"S", u"\u023A"), std::nullopt);
+  EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\n\xCE\xB1=1\n", u"S", u"\u0386"), std::nullopt);
   EXPECT_EQ(FoldCase(u'\u00F7'), u'\u00F7');
-  EXPECT_EQ(FoldCase(u'\u00FF'), u'\u0178');
+  EXPECT_EQ(FoldCase(u'\u00DF'), u'\u00DF');                // no single-unit upper case
+  EXPECT_EQ(FoldCase(char16_t{0xD801}), char16_t{0xD801});  // surrogates stay
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -54,9 +55,14 @@ std::optional<struct stat> StatOf(const std::string& path) {
   return st;
 }
 
+// Every file is read through here. Opening never blocks (a FIFO without a
+// writer would), and only a regular file can be opened: a FIFO, device,
+// socket or directory fails as an unreadable file does. Symbolic links are
+// followed. No more is read than the file held when it was opened, so a
+// file that keeps growing cannot keep the read going.
 FileBytes ReadRegular(const std::string& path) {
   FileBytes result;
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (!fd) {
     result.error = ErrorText(errno);
     return result;
@@ -70,17 +76,21 @@ FileBytes ReadRegular(const std::string& path) {
     result.error = ErrorText(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     return result;
   }
+  // Back to blocking reads, so that no file system that honours the flag
+  // for regular files can cut the read short with EAGAIN.
+  ::fcntl(fd.get(), F_SETFL, 0);
+  const auto size = static_cast<std::size_t>(st.st_size);
   std::string bytes;
-  bytes.reserve(static_cast<std::size_t>(st.st_size));
+  bytes.reserve(size);
   char chunk[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+  while (bytes.size() < size) {
+    const ssize_t n = ::read(fd.get(), chunk, std::min(sizeof chunk, size - bytes.size()));
     if (n < 0) {
       if (errno == EINTR) continue;
       result.error = ErrorText(errno);
       return result;
     }
-    if (n == 0) break;
+    if (n == 0) break;  // the file shrank
     bytes.append(chunk, static_cast<std::size_t>(n));
   }
   result.ok = true;
@@ -158,6 +168,8 @@ class PosixOs final : public Os {
     return length == 0 ? 1 : length;  // a stray byte is a character of its own
   }
 
+  // A FIFO, device or socket exists and is no directory, as for the
+  // attribute query; reading it then fails without blocking (ReadRegular).
   bool IsFile(const std::string& path) override {
     const auto st = StatOf(path);
     return st && !S_ISDIR(st->st_mode);

@@ -10,9 +10,20 @@
 
 #include "platform/Utf8.h"
 #include "platform/platform.h"
-#include "settings/MemIniText.h"
 
 namespace ombrels::testing {
+
+namespace reference_case {
+#include "settings/UpperCaseTable.inc"
+}  // namespace reference_case
+
+// A unit's simple uppercase mapping, looked up here on its own (the
+// generated table is the data both sides follow).
+inline char16_t ReferenceUpper(char16_t c) {
+  using namespace reference_case;
+  const unsigned block = kUpperCaseBlock[c / 256];
+  return static_cast<char16_t>((c + kUpperCaseDelta[block][c % 256]) % 0x10000);
+}
 
 inline std::u16string ReferenceDecode(std::string_view bytes) {
   std::u16string text;
@@ -80,7 +91,7 @@ class ReferenceIni {
   static bool Same(std::u16string_view a, std::u16string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-      if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+      if (ReferenceUpper(a[i]) != ReferenceUpper(b[i])) return false;
     return true;
   }
   struct Section {

@@ -1,0 +1,131 @@
+// The built module through its exports, with what only a POSIX system
+// offers: FIFOs and devices where files are expected, and UTF-8 file names
+// of any script.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <future>
+
+#include "platform/testing.h"
+#include "support/TempDir.h"
+#include "support/TestEnvironment.h"
+#include "tools/PluginModule.h"
+
+namespace ombrels {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace std::string_literals;
+using testing::WriteBytes;
+
+constexpr auto kTimeLimit = 5s;
+
+void MakeFifo(const std::filesystem::path& path) {
+  std::filesystem::create_directories(path.parent_path());
+  std::filesystem::remove(path);
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0) << path;
+}
+
+class ModulePosixTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    auto plugin = wdxhost::LoadPlugin(OMBRELS_MODULE_PATH, error);
+    ASSERT_TRUE(plugin) << error;
+    plugin_ = std::move(*plugin);
+    registry_.Set(platform::RegistryRoot::LocalMachine, "Software\\Quorvel\\Ombrels", "",
+                  install_.path().string() + '\0');
+  }
+
+  std::filesystem::path RegistryValueFile() const {
+    return std::filesystem::path(std::getenv("OMBRELS_REGISTRY_ROOT")) /
+           "HKEY_LOCAL_MACHINE/Software/Quorvel/Ombrels/@";
+  }
+  std::filesystem::path Settings() const { return install_.path() / "settings.ini"; }
+  std::string File(const std::string& name) const { return install_.file("data/" + name); }
+
+  // The result code and text for `file`, asked on a thread of its own. A
+  // call that gives no answer within the time limit fails the test; the
+  // FIFOs' writing ends are then opened until the call returns.
+  std::pair<int, std::string> Value(const std::string& file,
+                                    const std::vector<std::filesystem::path>& fifos = {}) {
+    auto answer = std::async(std::launch::async, [this, file] {
+      std::string buffer(2049, '#');
+      const int result = plugin_.getValue(file.c_str(), 0, 0, buffer.data(), 2049, 0);
+      return std::pair(result, buffer.substr(0, buffer.find('\0')));
+    });
+    if (answer.wait_for(kTimeLimit) != std::future_status::ready) {
+      ADD_FAILURE() << "no answer for " << file << " within the time limit";
+      while (answer.wait_for(50ms) != std::future_status::ready) {
+        for (const auto& fifo : fifos) {
+          const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+          if (fd >= 0) ::close(fd);
+        }
+      }
+    }
+    return answer.get();
+  }
+
+  testing::TestRegistry registry_;
+  testing::TempDir install_;
+  wdxhost::Plugin plugin_;
+};
+
+const std::pair<int, std::string> kNoMark{ft_fieldempty, ""};
+
+TEST_F(ModulePosixTest, SpecialFilesAnswerAtOnceWithTheFallback) {
+  const std::string marks = "[Files]\n" + File("a.txt") + "=2\n";
+  const auto cool = std::pair(int{ft_string}, "Cool"s);
+
+  // The registry value: no install directory, no mark.
+  WriteBytes(Settings(), marks);
+  MakeFifo(RegistryValueFile());
+  EXPECT_EQ(Value(File("a.txt"), {RegistryValueFile()}), kNoMark);
+  std::filesystem::remove(RegistryValueFile());
+  std::filesystem::create_symlink("/dev/zero", RegistryValueFile());
+  EXPECT_EQ(Value(File("a.txt")), kNoMark);
+  std::filesystem::remove(RegistryValueFile());
+  registry_.Set(platform::RegistryRoot::LocalMachine, "Software\\Quorvel\\Ombrels", "",
+                install_.path().string() + '\0');
+  ASSERT_EQ(Value(File("a.txt")), cool);
+
+  // The language file, a FIFO or a device: English.
+  WriteBytes(Settings(), "[Translate]\nCurLang=Pipe\n" + marks);
+  MakeFifo(install_.path() / "langs/Pipe");
+  EXPECT_EQ(Value(File("a.txt"), {install_.path() / "langs/Pipe"}), cool);
+  std::filesystem::create_symlink("/dev/zero", install_.path() / "langs/Zero");
+  WriteBytes(Settings(), "[Translate]\nCurLang=Zero\n" + marks);
+  EXPECT_EQ(Value(File("a.txt")), cool);
+
+  // The per-user file: no mark.
+  testing::TempDir appData;
+  testing::ScopedAppData scoped(appData.path().string());
+  const auto user = appData.path() / "Quorvel Ombrels" /
+                    (platform::NativeOs().LogonName(253).value_or("error") + ".ini");
+  WriteBytes(Settings(), "[Options]\nBasePerUser=1\n" + marks);
+  MakeFifo(user);
+  EXPECT_EQ(Value(File("a.txt"), {user}), kNoMark);
+  std::filesystem::remove(user);
+  WriteBytes(user, marks);
+  ASSERT_EQ(Value(File("a.txt")), cool);
+
+  // The shared settings file: no mark.
+  MakeFifo(Settings());
+  EXPECT_EQ(Value(File("a.txt"), {Settings()}), kNoMark);
+}
+
+// Names match without regard to case in any script, also where upper-casing
+// changes a letter's UTF-8 length (U+2C65 to U+023A, U+0131 to I).
+TEST_F(ModulePosixTest, FindsNamesOfAnyScriptInAnyCase) {
+  WriteBytes(Settings(),
+             "\xEF\xBB\xBF[files]\n" + File("\xCE\xAC\xE2\xB1\xA5-f\xC4\xB1le.txt") + "=8\n");
+  EXPECT_EQ(Value(File("\xCE\x86\xC8\xBA-FILE.TXT")), std::pair(int{ft_string}, "New"s));
+  EXPECT_EQ(Value(File("\xCE\x86\xC8\xBA-FILE.TX")), kNoMark);
+}
+
+}  // namespace
+}  // namespace ombrels
