@@ -31,6 +31,13 @@ std::u16string Folded(std::u16string_view text) {
   return folded;
 }
 
+// Whether a character of another UTF-8 length folds as `unit` does (the
+// dotless i folds to I).
+bool HasWiderPartner(char16_t unit) {
+  return std::any_of(std::begin(kUpperCaseLengths), std::end(kUpperCaseLengths),
+                     [unit](const UpperCaseLengths& e) { return e.unit == unit; });
+}
+
 // Text held as UTF-8 bytes. Every unit the rules look for (blanks, line
 // breaks, "[", "]", ";", "=") is ASCII, and no byte of a multi-byte
 // sequence is: lines are found on the bytes themselves.
@@ -108,6 +115,36 @@ class Utf8Text {
     return platform::Utf8ToUtf16(bytes_.substr(from, to - from));
   }
 
+  // The key's last characters that stand for one byte each in any text that
+  // matches: ASCII characters to which no other character folds. A text
+  // byte that is ASCII is a character of its own, and a character of
+  // several bytes does not fold to such a character.
+  class Tail {
+   public:
+    explicit Tail(std::u16string_view folded) {
+      while (count_ < kMax && count_ < folded.size()) {
+        const char16_t c = folded[folded.size() - 1 - count_];
+        if (c >= 0x80 || HasWiderPartner(c)) break;
+        units_[count_++] = static_cast<char>(c);
+      }
+    }
+    // False when no key that ends at `end` (after `floor`) can be the key.
+    bool MayEnd(const Utf8Text& text, std::size_t floor, std::size_t end) const {
+      if (end - floor < count_) return false;
+      const char* last = text.bytes_.data() + end - 1;
+      for (std::size_t i = 0; i < count_; ++i) {
+        const auto b = static_cast<unsigned char>(last[-static_cast<std::ptrdiff_t>(i)]);
+        if (b >= 0x80 || FoldCase(b) != units_[i]) return false;
+      }
+      return true;
+    }
+
+   private:
+    static constexpr std::size_t kMax = 16;
+    char units_[kMax] = {};
+    std::size_t count_ = 0;
+  };
+
  private:
   std::string_view bytes_;
 };
@@ -155,15 +192,39 @@ class Utf16Text {
     return text;
   }
 
-  // Units before the first zero unit, found eight bytes at a time.
+  // The key's last units: folding maps a unit to a unit, so a matching key
+  // ends in units that fold to these.
+  class Tail {
+   public:
+    explicit Tail(std::u16string_view folded)
+        : units_(folded.substr(folded.size() - std::min(folded.size(), kMax))) {}
+    bool MayEnd(const Utf16Text& text, std::size_t floor, std::size_t end) const {
+      if (end - floor < units_.size()) return false;
+      for (std::size_t i = units_.size(); i > 0; --i) {
+        if (FoldCase(text[--end]) != units_[i - 1]) return false;
+      }
+      return true;
+    }
+
+   private:
+    static constexpr std::size_t kMax = 16;
+    std::u16string_view units_;
+  };
+
+  // Units before the first zero unit. Blocks are tested whole, a loop the
+  // compiler turns into vector compares; only the block with a zero is
+  // searched unit by unit.
   std::size_t LengthToZero() const {
+    constexpr std::size_t kBlock = 64;
     const std::size_t units = size();
     std::size_t i = 0;
-    constexpr std::uint64_t ones = 0x0001000100010001ull, highs = 0x8000800080008000ull;
-    for (; i + 4 <= units; i += 4) {
-      std::uint64_t word;
-      std::memcpy(&word, bytes_.data() + 2 * i, 8);
-      if ((word - ones) & ~word & highs) break;  // some aligned 16-bit unit is zero
+    for (; i + kBlock <= units; i += kBlock) {
+      std::uint16_t block[kBlock];
+      std::memcpy(block, bytes_.data() + 2 * i, sizeof block);
+      std::uint16_t zero = 0;  // top bit set where a unit is zero
+      for (std::size_t k = 0; k < kBlock; ++k)
+        zero |= static_cast<std::uint16_t>((block[k] - 1u) & ~block[k]);
+      if (zero & 0x8000) break;
     }
     for (; i < units; ++i)
       if ((*this)[i] == 0) return i;
@@ -174,6 +235,8 @@ class Utf16Text {
   std::string_view bytes_;
   bool bigEndian_;
 };
+
+bool IsBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
 
 // Line ends: the next CR or LF, or the end of the text. Each break found is
 // kept until the scan passes it, so that no part of the text is searched
@@ -201,59 +264,100 @@ class LineEnds {
   std::size_t lf_ = npos, cr_ = npos;  // npos: not searched yet
 };
 
+struct Range {
+  std::size_t begin = npos, end = npos;
+};
+
+// The lines of the last section named `folded`, from the end of its header
+// line to the start of the next header; begin is npos when there is none.
+// Only a "[" that starts a line can start a header, so the scan jumps from
+// one "[" to the next and never walks the lines of a section.
 template <typename Text>
-std::optional<std::u16string> FindIn(const Text& text, std::u16string_view section,
-                                     std::u16string_view key) {
-  // Line keys are trimmed and end at their first "=": a key with blanks at
-  // either end or with an "=" in it is never found.
-  if (!key.empty() && (IsBlank(key.front()) || IsBlank(key.back()))) return std::nullopt;
-  if (key.find(u'=') != std::u16string_view::npos) return std::nullopt;
-  const std::u16string foldedSection = Folded(section);
-  const std::u16string foldedKey = Folded(key);
-  const LengthRange keyLengths = Text::MatchLengths(key);
-
+Range LastSection(const Text& text, std::u16string_view folded) {
   LineEnds<Text> lineEnds(text);
-  bool inSection = false;
-  std::size_t valueBegin = npos, valueEnd = npos;
-  const std::size_t end = text.size();
+  Range body;
+  bool open = false;  // no header since the last match
   std::size_t pos = 0;
-  while (pos < end) {
-    // Blanks, line breaks and so empty lines: a line starts at its first
-    // non-blank unit.
-    if (IsBlank(text[pos])) {
-      ++pos;
+  while (pos < text.size()) {
+    const std::size_t at = text.Find('[', pos, text.size());
+    if (at == npos) break;
+    std::size_t start = at;  // the line's first unit, blanks included
+    while (start > 0 && IsBlank(text[start - 1]) && !IsBreak(text[start - 1])) --start;
+    if (start > 0 && !IsBreak(text[start - 1])) {
+      pos = at + 1;  // a "[" inside a line
       continue;
     }
-    const std::size_t line = pos;
-    const std::size_t lineEnd = lineEnds.EndOf(line);
-    std::size_t last = lineEnd;
-    while (IsBlank(text[last - 1])) --last;  // the line holds a non-blank unit
+    const std::size_t lineEnd = lineEnds.EndOf(at);
     pos = lineEnd;
-
-    const char16_t first = text[line];
-    if (first == u';') continue;
-    if (first == u'[' && text[last - 1] == u']' && last - line >= 2) {
-      std::size_t b = line + 1, e = last - 1;
-      while (b < e && IsBlank(text[b])) ++b;
-      while (e > b && IsBlank(text[e - 1])) --e;
-      inSection = text.MatchEnd(b, e, foldedSection) == e;
-      if (inSection) valueBegin = valueEnd = npos;  // only the last such section counts
-      continue;
+    std::size_t last = lineEnd;
+    while (IsBlank(text[last - 1])) --last;                 // stops at the "[" at the latest
+    if (last - at < 2 || text[last - 1] != u']') continue;  // a line of the section
+    std::size_t b = at + 1, e = last - 1;
+    while (b < e && IsBlank(text[b])) ++b;
+    while (e > b && IsBlank(text[e - 1])) --e;
+    if (text.MatchEnd(b, e, folded) == e) {
+      body = {lineEnd, text.size()};  // only the last such section counts
+      open = true;
+    } else if (open) {
+      body.end = at;
+      open = false;
     }
-    if (!inSection) continue;
+  }
+  return body;
+}
 
-    const std::size_t equals = text.Find('=', line, last);
-    if (equals == npos) continue;  // a line without "=" never matches
+// The value of `key` in the lines of `body`, from the last line that holds
+// it. Every line that can hold a key holds an "=", so the scan jumps from
+// one "=" to the next; where the units before it cannot end the key (the
+// key's last units, compared where names differ), the line is passed over
+// without finding its start or end.
+template <typename Text>
+std::optional<std::u16string> FindKey(const Text& text, Range body, std::u16string_view folded,
+                                      LengthRange lengths) {
+  const typename Text::Tail tail(folded);
+  LineEnds<Text> lineEnds(text);
+  std::size_t floor = body.begin;  // no line that begins before this is left to look at
+  std::size_t valueBegin = npos, valueEnd = npos;
+  std::size_t pos = body.begin;
+  while (pos < body.end) {
+    const std::size_t equals = text.Find('=', pos, body.end);
+    if (equals == npos) break;
+    pos = equals + 1;
     std::size_t keyEnd = equals;
-    while (keyEnd > line && IsBlank(text[keyEnd - 1])) --keyEnd;
-    if (!keyLengths.Holds(keyEnd - line)) continue;
-    if (text.MatchEnd(line, keyEnd, foldedKey) != keyEnd) continue;
+    while (keyEnd > floor && IsBlank(text[keyEnd - 1]) && !IsBreak(text[keyEnd - 1])) --keyEnd;
+    if (!tail.MayEnd(text, floor, keyEnd)) continue;
+
+    // The whole line: its first "=" must be this one, and its key the key.
+    std::size_t line = equals;
+    while (line > floor && !IsBreak(text[line - 1])) --line;
+    const std::size_t lineEnd = lineEnds.EndOf(equals);
+    floor = pos = lineEnd;
+    while (IsBlank(text[line])) ++line;  // stops at the "=" at the latest
+    if (text[line] == u';') continue;    // a comment
+    if (text.Find('=', line, equals) != npos) continue;
+    keyEnd = std::max(line, keyEnd);
+    if (!lengths.Holds(keyEnd - line) || text.MatchEnd(line, keyEnd, folded) != keyEnd) continue;
+    std::size_t last = lineEnd;
+    while (IsBlank(text[last - 1])) --last;  // stops at the "=" at the latest
     valueBegin = equals + 1;
     while (valueBegin < last && IsBlank(text[valueBegin])) ++valueBegin;
     valueEnd = last;
   }
   if (valueBegin == npos) return std::nullopt;
   return text.Copy(valueBegin, valueEnd);
+}
+
+template <typename Text>
+std::optional<std::u16string> FindIn(const Text& text, std::u16string_view section,
+                                     std::u16string_view key) {
+  // Line keys are trimmed, end at their first "=" and hold no line break:
+  // a key with blanks at either end, or with an "=", CR or LF in it, is
+  // never found.
+  if (!key.empty() && (IsBlank(key.front()) || IsBlank(key.back()))) return std::nullopt;
+  if (key.find_first_of(u"=\r\n") != std::u16string_view::npos) return std::nullopt;
+  const Range body = LastSection(text, Folded(section));
+  if (body.begin == npos) return std::nullopt;
+  return FindKey(text, body, Folded(key), Text::MatchLengths(key));
 }
 
 bool StartsWith(std::string_view bytes, std::string_view mark) {
@@ -267,11 +371,13 @@ char16_t FoldCase(char16_t c) {
 }
 
 MemIniText::MemIniText(std::string bytes) {
+  // The mark stays in the bytes, before the text, which is not moved.
+  std::size_t begin = 0;
   if (StartsWith(bytes, "\xFF\xFE") || StartsWith(bytes, "\xFE\xFF")) {
     encoding_ = bytes[0] == '\xFE' ? Encoding::kUtf16Be : Encoding::kUtf16Le;
-    bytes.erase(0, 2);
+    begin = 2;
   } else if (StartsWith(bytes, "\xEF\xBB\xBF")) {
-    bytes.erase(0, 3);
+    begin = 3;
   } else if (!platform::os().AnsiDecodesAsUtf8()) {
     // Decoded by the system and held as UTF-16 in this machine's order;
     // the bytes go before the text is searched for its end.
@@ -281,21 +387,22 @@ MemIniText::MemIniText(std::string bytes) {
     wide_.resize(std::min(wide_.size(), wide_.find(u'\0')));
     return;
   }
-  if (encoding_ == Encoding::kUtf8) {
-    bytes.resize(std::min(bytes.size(), bytes.find('\0')));
-  } else {
-    bytes.resize(2 * Utf16Text(bytes, encoding_ == Encoding::kUtf16Be).LengthToZero());
-  }
+  const std::string_view text = std::string_view(bytes).substr(begin);
+  begin_ = begin;
+  size_ = encoding_ == Encoding::kUtf8
+              ? std::min(text.size(), text.find('\0'))
+              : 2 * Utf16Text(text, encoding_ == Encoding::kUtf16Be).LengthToZero();
   bytes_ = std::move(bytes);
 }
 
 std::optional<std::u16string> MemIniText::Find(std::u16string_view section,
                                                std::u16string_view key) const {
-  if (encoding_ == Encoding::kUtf8) return FindIn(Utf8Text(bytes_), section, key);
+  const std::string_view text = std::string_view(bytes_).substr(begin_, size_);
+  if (encoding_ == Encoding::kUtf8) return FindIn(Utf8Text(text), section, key);
   // Bytes of either kind of storage may be read as chars.
   const std::string_view bytes =
       wide_.empty()
-          ? std::string_view(bytes_)
+          ? text
           : std::string_view(reinterpret_cast<const char*>(wide_.data()), wide_.size() * 2);
   return FindIn(Utf16Text(bytes, encoding_ == Encoding::kUtf16Be), section, key);
 }

@@ -1,9 +1,11 @@
 // The in-memory reader's rules, applied to a profile file's bytes held in
 // memory: encoding by byte-order mark, lines, sections and keys.
 //
-// Nothing is built for lines that cannot match: a lookup is one pass over
-// the text in its own encoding (UTF-16, or UTF-8 where that is exact),
-// remembering the last match.
+// Nothing is built for lines that cannot match: a lookup works on the text
+// in its own encoding (UTF-16, or UTF-8 where that is exact). It jumps from
+// one "[" to the next to find the last section of the name, then from one
+// "=" to the next in that section, looking at a whole line only where the
+// units before the "=" can end the key; the last match wins.
 #pragma once
 
 #include <optional>
@@ -31,8 +33,9 @@ class MemIniText {
 
  private:
   enum class Encoding { kUtf8, kUtf16Le, kUtf16Be };
-  std::string bytes_;    // the text, without its mark, up to its first zero; or
-  std::u16string wide_;  // ANSI text the system decoded
+  std::string bytes_;                 // the file's bytes: the text is `size_` bytes from `begin_`
+  std::size_t begin_ = 0, size_ = 0;  // (after the mark, up to the first zero); or
+  std::u16string wide_;               // ANSI text the system decoded
   Encoding encoding_ = Encoding::kUtf8;
 };
 
