@@ -31,6 +31,15 @@ std::u16string Folded(std::u16string_view text) {
   return folded;
 }
 
+// Characters that fold to ASCII are at most two bytes long: the UTF-8 key
+// check relies on it.
+constexpr bool AsciiPartnersFitTwoBytes() {
+  for (const UpperCaseLengths& e : kUpperCaseLengths)
+    if (e.unit < 0x80 && e.longest > 2) return false;
+  return true;
+}
+static_assert(AsciiPartnersFitTwoBytes());
+
 // Whether a character of another UTF-8 length folds as `unit` does (the
 // dotless i folds to I).
 bool HasWiderPartner(char16_t unit) {
@@ -115,34 +124,74 @@ class Utf8Text {
     return platform::Utf8ToUtf16(bytes_.substr(from, to - from));
   }
 
-  // The key's last characters that stand for one byte each in any text that
-  // matches: ASCII characters to which no other character folds. A text
-  // byte that is ASCII is a character of its own, and a character of
-  // several bytes does not fold to such a character.
+  // The key's last characters, where they are ASCII: a text byte that is
+  // ASCII is a character of its own, and the only other characters that
+  // fold to ASCII are two bytes long (the dotless i folds to I), so the
+  // key's end is checked from the back without decoding the line.
   class Tail {
    public:
     explicit Tail(std::u16string_view folded) {
-      while (count_ < kMax && count_ < folded.size()) {
-        const char16_t c = folded[folded.size() - 1 - count_];
-        if (c >= 0x80 || HasWiderPartner(c)) break;
-        units_[count_++] = static_cast<char>(c);
+      while (count_ < kMax && count_ < folded.size() && folded[folded.size() - 1 - count_] < 0x80)
+        units_[count_] = static_cast<char>(folded[folded.size() - 1 - count_]), ++count_;
+      // The last eight at once, when each of them is one byte in any match.
+      if (count_ < 8) return;
+      char last[8];
+      for (std::size_t i = 0; i < 8; ++i) {
+        if (HasWiderPartner(static_cast<unsigned char>(units_[i]))) return;
+        last[7 - i] = units_[i];
       }
+      std::memcpy(&last8_, last, 8);
+      wordwise_ = true;
     }
+
     // False when no key that ends at `end` (after `floor`) can be the key.
     bool MayEnd(const Utf8Text& text, std::size_t floor, std::size_t end) const {
       if (end - floor < count_) return false;
-      const char* last = text.bytes_.data() + end - 1;
-      for (std::size_t i = 0; i < count_; ++i) {
-        const auto b = static_cast<unsigned char>(last[-static_cast<std::ptrdiff_t>(i)]);
-        if (b >= 0x80 || FoldCase(b) != units_[i]) return false;
+      const auto* const data = reinterpret_cast<const unsigned char*>(text.bytes_.data());
+      std::size_t i = 0;
+      if (wordwise_) {
+        std::uint64_t word;
+        std::memcpy(&word, data + end - 8, 8);
+        if (UpperAscii8(word) != last8_) return false;
+        i = 8;
+        end -= 8;
+      }
+      for (; i < count_; ++i) {
+        if (end <= floor) return false;
+        const unsigned char b = data[end - 1];
+        if (b < 0x80) {
+          if (FoldCase(b) != static_cast<unsigned char>(units_[i])) return false;
+          --end;
+          continue;
+        }
+        // A two-byte character (its lead byte starts a sequence, whatever
+        // stands before it) that folds to this letter.
+        if (end - 1 <= floor) return false;
+        const unsigned char lead = data[end - 2];
+        if (lead < 0xC2 || lead > 0xDF || b > 0xBF) return false;
+        const auto c = static_cast<char16_t>(((lead & 0x1F) << 6) | (b & 0x3F));
+        if (FoldCase(c) != static_cast<unsigned char>(units_[i])) return false;
+        end -= 2;
       }
       return true;
     }
 
    private:
+    // Eight bytes at once, each ASCII small letter made capital.
+    static std::uint64_t UpperAscii8(std::uint64_t x) {
+      constexpr std::uint64_t ones = 0x0101010101010101ull, tops = 0x8080808080808080ull;
+      const std::uint64_t low7 = x & ~tops;
+      const std::uint64_t fromA = low7 + ones * (0x80 - 'a');      // top bit: low7 >= 'a'
+      const std::uint64_t pastZ = low7 + ones * (0x80 - 'z' - 1);  // top bit: low7 > 'z'
+      const std::uint64_t small = fromA & ~pastZ & ~x & tops;
+      return x - (small >> 2);  // 0x80 >> 2 is the distance from small to capital
+    }
+
     static constexpr std::size_t kMax = 16;
-    char units_[kMax] = {};
+    char units_[kMax] = {};  // from the last unit backwards
     std::size_t count_ = 0;
+    std::uint64_t last8_ = 0;
+    bool wordwise_ = false;
   };
 
  private:
@@ -197,18 +246,50 @@ class Utf16Text {
   class Tail {
    public:
     explicit Tail(std::u16string_view folded)
-        : units_(folded.substr(folded.size() - std::min(folded.size(), kMax))) {}
+        : units_(folded.substr(folded.size() - std::min(folded.size(), kMax))) {
+      // The last four at once, where they are ASCII with no partner beyond
+      // ASCII, and the text is in this machine's byte order.
+      if (units_.size() < 4) return;
+      std::uint16_t last[4];
+      for (std::size_t i = 0; i < 4; ++i) {
+        last[i] = units_[units_.size() - 4 + i];
+        if (last[i] >= 0x80 || HasWiderPartner(last[i])) return;
+      }
+      std::memcpy(&last4_, last, 8);
+      wordwise_ = true;
+    }
     bool MayEnd(const Utf16Text& text, std::size_t floor, std::size_t end) const {
       if (end - floor < units_.size()) return false;
-      for (std::size_t i = units_.size(); i > 0; --i) {
+      std::size_t i = units_.size();
+      if (wordwise_ && text.bigEndian_ == (std::endian::native == std::endian::big)) {
+        std::uint64_t word;
+        std::memcpy(&word, text.bytes_.data() + 2 * (end - 4), 8);
+        if (UpperAscii4(word) != last4_) return false;
+        i -= 4;
+        end -= 4;
+      }
+      for (; i > 0; --i) {
         if (FoldCase(text[--end]) != units_[i - 1]) return false;
       }
       return true;
     }
 
    private:
+    // Four units at once, each ASCII small letter made capital; a unit
+    // beyond ASCII stays beyond it.
+    static std::uint64_t UpperAscii4(std::uint64_t x) {
+      constexpr std::uint64_t ones = 0x0001000100010001ull, bit7 = 0x0080008000800080ull;
+      const std::uint64_t low7 = x & (ones * 0x7F);
+      const std::uint64_t fromA = low7 + ones * (0x80 - 'a');
+      const std::uint64_t pastZ = low7 + ones * (0x80 - 'z' - 1);
+      const std::uint64_t small = fromA & ~pastZ & ~x & bit7;
+      return x - (small >> 2);
+    }
+
     static constexpr std::size_t kMax = 16;
     std::u16string_view units_;
+    std::uint64_t last4_ = 0;
+    bool wordwise_ = false;
   };
 
   // Units before the first zero unit. Blocks are tested whole, a loop the
