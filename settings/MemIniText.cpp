@@ -399,11 +399,15 @@ std::optional<std::u16string> FindKey(const Text& text, Range body, std::u16stri
   LineEnds<Text> lineEnds(text);
   std::size_t floor = body.begin;  // no line that begins before this is left to look at
   std::size_t valueBegin = npos, valueEnd = npos;
-  std::size_t pos = body.begin;
+  // The "=" of a line that can hold the key stands at least the key's
+  // shortest length after the break that ends the line before it: the scan
+  // goes on from there.
+  const std::size_t shortest = lengths.shortest;
+  std::size_t pos = body.begin + 1 + shortest;
   while (pos < body.end) {
     const std::size_t equals = text.Find('=', pos, body.end);
     if (equals == npos) break;
-    pos = equals + 1;
+    pos = equals + 2 + shortest;  // this line ends after its "=" at the earliest
     std::size_t keyEnd = equals;
     while (keyEnd > floor && IsBlank(text[keyEnd - 1]) && !IsBreak(text[keyEnd - 1])) --keyEnd;
     if (!tail.MayEnd(text, floor, keyEnd)) continue;
@@ -412,7 +416,8 @@ std::optional<std::u16string> FindKey(const Text& text, Range body, std::u16stri
     std::size_t line = equals;
     while (line > floor && !IsBreak(text[line - 1])) --line;
     const std::size_t lineEnd = lineEnds.EndOf(equals);
-    floor = pos = lineEnd;
+    floor = lineEnd;
+    pos = lineEnd + 1 + shortest;
     while (IsBlank(text[line])) ++line;  // stops at the "=" at the latest
     if (text[line] == u';') continue;    // a comment
     if (text.Find('=', line, equals) != npos) continue;
