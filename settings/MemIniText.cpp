@@ -412,7 +412,8 @@ std::optional<std::u16string> FindKey(const Text& text, Range body, std::u16stri
     while (keyEnd > floor && IsBlank(text[keyEnd - 1]) && !IsBreak(text[keyEnd - 1])) --keyEnd;
     if (!tail.MayEnd(text, floor, keyEnd)) continue;
 
-    // The whole line: its first "=" must be this one, and its key the key.
+    // The whole line: its key must be the key (which holds no "=", so this
+    // "=" is the line's first when it is).
     std::size_t line = equals;
     while (line > floor && !IsBreak(text[line - 1])) --line;
     const std::size_t lineEnd = lineEnds.EndOf(equals);
@@ -420,7 +421,6 @@ std::optional<std::u16string> FindKey(const Text& text, Range body, std::u16stri
     pos = lineEnd + 1 + shortest;
     while (IsBlank(text[line])) ++line;  // stops at the "=" at the latest
     if (text[line] == u';') continue;    // a comment
-    if (text.Find('=', line, equals) != npos) continue;
     keyEnd = std::max(line, keyEnd);
     if (!lengths.Holds(keyEnd - line) || text.MatchEnd(line, keyEnd, folded) != keyEnd) continue;
     std::size_t last = lineEnd;
