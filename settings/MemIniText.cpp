@@ -456,24 +456,25 @@ char16_t FoldCase(char16_t c) {
   return static_cast<char16_t>(c + kUpperCaseDelta[kUpperCaseBlock[c >> 8]][c & 0xFF]);
 }
 
-MemIniText::MemIniText(std::string bytes) {
+MemIniText::MemIniText(platform::Bytes bytes) {
   // The mark stays in the bytes, before the text, which is not moved.
+  const std::string_view all = bytes.view();
   std::size_t begin = 0;
-  if (StartsWith(bytes, "\xFF\xFE") || StartsWith(bytes, "\xFE\xFF")) {
-    encoding_ = bytes[0] == '\xFE' ? Encoding::kUtf16Be : Encoding::kUtf16Le;
+  if (StartsWith(all, "\xFF\xFE") || StartsWith(all, "\xFE\xFF")) {
+    encoding_ = all[0] == '\xFE' ? Encoding::kUtf16Be : Encoding::kUtf16Le;
     begin = 2;
-  } else if (StartsWith(bytes, "\xEF\xBB\xBF")) {
+  } else if (StartsWith(all, "\xEF\xBB\xBF")) {
     begin = 3;
   } else if (!platform::os().AnsiDecodesAsUtf8()) {
     // Decoded by the system and held as UTF-16 in this machine's order;
     // the bytes go before the text is searched for its end.
-    wide_ = platform::os().AnsiToWide(std::string_view(bytes).substr(0, bytes.find('\0')));
-    bytes = std::string();
+    wide_ = platform::os().AnsiToWide(all.substr(0, all.find('\0')));
+    bytes = platform::Bytes();
     encoding_ = std::endian::native == std::endian::big ? Encoding::kUtf16Be : Encoding::kUtf16Le;
     wide_.resize(std::min(wide_.size(), wide_.find(u'\0')));
     return;
   }
-  const std::string_view text = std::string_view(bytes).substr(begin);
+  const std::string_view text = all.substr(begin);
   begin_ = begin;
   size_ = encoding_ == Encoding::kUtf8
               ? std::min(text.size(), text.find('\0'))
@@ -483,7 +484,7 @@ MemIniText::MemIniText(std::string bytes) {
 
 std::optional<std::u16string> MemIniText::Find(std::u16string_view section,
                                                std::u16string_view key) const {
-  const std::string_view text = std::string_view(bytes_).substr(begin_, size_);
+  const std::string_view text = bytes_.view().substr(begin_, size_);
   if (encoding_ == Encoding::kUtf8) return FindIn(Utf8Text(text), section, key);
   // Bytes of either kind of storage may be read as chars.
   const std::string_view bytes =

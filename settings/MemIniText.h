@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/platform.h"
+
 namespace ombrels {
 
 // Upper-case form of a UTF-16 unit, for matching names without regard to
@@ -25,7 +27,7 @@ class MemIniText {
   // The file's text by its byte-order mark: FF FE UTF-16 LE, FE FF UTF-16
   // BE, EF BB BF UTF-8, none the ANSI code page. The mark is dropped, and a
   // zero character ends the text.
-  explicit MemIniText(std::string bytes);
+  explicit MemIniText(platform::Bytes bytes);
 
   // The value of the key in the last section of that name, from the last
   // line that holds the key; nullopt when the section or key is missing.
@@ -33,7 +35,7 @@ class MemIniText {
 
  private:
   enum class Encoding { kUtf8, kUtf16Le, kUtf16Be };
-  std::string bytes_;                 // the file's bytes: the text is `size_` bytes from `begin_`
+  platform::Bytes bytes_;             // the file's bytes: the text is `size_` bytes from `begin_`
   std::size_t begin_ = 0, size_ = 0;  // (after the mark, up to the first zero); or
   std::u16string wide_;               // ANSI text the system decoded
   Encoding encoding_ = Encoding::kUtf8;

@@ -81,7 +81,7 @@ FileBytes ReadRegular(const std::string& path) {
   ::fcntl(fd.get(), F_SETFL, 0);
   // Read in place, in as few calls as the system allows.
   const auto size = static_cast<std::size_t>(st.st_size);
-  std::string bytes(size, '\0');
+  Bytes bytes = Bytes::Uninitialized(size);
   std::size_t done = 0;
   while (done < size) {
     const ssize_t n = ::read(fd.get(), bytes.data() + done, size - done);
@@ -93,7 +93,7 @@ FileBytes ReadRegular(const std::string& path) {
     if (n == 0) break;  // the file shrank
     done += static_cast<std::size_t>(n);
   }
-  bytes.resize(done);
+  bytes.Shrink(done);
   result.ok = true;
   result.bytes = std::move(bytes);
   return result;
@@ -144,7 +144,7 @@ class PosixOs final : public Os {
     if (!IsPlainName(file)) return std::nullopt;
     FileBytes data = ReadRegular(*folder + "/" + file);
     if (!data.ok) return std::nullopt;
-    return std::move(data.bytes);
+    return std::string(data.bytes.view());
   }
 
   PlatformFamily Family() override { return PlatformFamily::Windows95; }
