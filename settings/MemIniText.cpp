@@ -61,6 +61,15 @@ class Utf8Text {
     return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - bytes_.data()) : npos;
   }
 
+  // The text is cut at its first zero byte when it is made: only "[" is
+  // looked for.
+  std::size_t FindBracketOrZero(std::size_t from) const {
+    const std::size_t at = Find('[', from, size());
+    return at == npos ? size() : at;
+  }
+  std::size_t FindZero(std::size_t, std::size_t) const { return npos; }
+  Utf8Text Prefix(std::size_t units) const { return Utf8Text(bytes_.substr(0, units)); }
+
   // Where [from, to) stops matching `target` (folded) character by
   // character, decoding as the reader decodes (a byte that starts no
   // well-formed sequence is U+FFFD); npos when it does not match it whole.
@@ -292,24 +301,41 @@ class Utf16Text {
     bool wordwise_ = false;
   };
 
-  // Units before the first zero unit. Blocks are tested whole, a loop the
-  // compiler turns into vector compares; only the block with a zero is
-  // searched unit by unit.
-  std::size_t LengthToZero() const {
+  // The first "[" or zero unit from `from` on, size() when there is none.
+  // Blocks are tested whole, a loop the compiler turns into vector
+  // compares; only the block with a hit is searched unit by unit. A zero
+  // unit ends the text, so this one scan finds where it ends as well.
+  std::size_t FindBracketOrZero(std::size_t from) const {
     constexpr std::size_t kBlock = 64;
+    const bool native = bigEndian_ == (std::endian::native == std::endian::big);
+    const std::uint16_t bracket = native ? 0x005B : 0x5B00;
     const std::size_t units = size();
-    std::size_t i = 0;
+    std::size_t i = from;
     for (; i + kBlock <= units; i += kBlock) {
       std::uint16_t block[kBlock];
       std::memcpy(block, bytes_.data() + 2 * i, sizeof block);
-      std::uint16_t zero = 0;  // top bit set where a unit is zero
-      for (std::size_t k = 0; k < kBlock; ++k)
-        zero |= static_cast<std::uint16_t>((block[k] - 1u) & ~block[k]);
-      if (zero & 0x8000) break;
+      std::uint16_t hit = 0;  // top bit set where a unit is zero or "["
+      for (std::size_t k = 0; k < kBlock; ++k) {
+        const std::uint16_t u = block[k], v = u ^ bracket;
+        hit |= static_cast<std::uint16_t>(((u - 1u) & ~u) | ((v - 1u) & ~v));
+      }
+      if (hit & 0x8000) break;
     }
-    for (; i < units; ++i)
-      if ((*this)[i] == 0) return i;
+    for (; i < units; ++i) {
+      const char16_t u = (*this)[i];
+      if (u == 0 || u == u'[') return i;
+    }
     return units;
+  }
+
+  std::size_t FindZero(std::size_t from, std::size_t to) const {
+    for (std::size_t i = from; i < to; ++i)
+      if ((*this)[i] == 0) return i;
+    return npos;
+  }
+
+  Utf16Text Prefix(std::size_t units) const {
+    return Utf16Text(bytes_.substr(0, 2 * units), bigEndian_);
   }
 
  private:
@@ -352,23 +378,31 @@ struct Range {
 // The lines of the last section named `folded`, from the end of its header
 // line to the start of the next header; begin is npos when there is none.
 // Only a "[" that starts a line can start a header, so the scan jumps from
-// one "[" to the next and never walks the lines of a section.
+// one "[" to the next and never walks the lines of a section. `end` is
+// where the text ends: at its first zero unit, which the same scan finds.
 template <typename Text>
-Range LastSection(const Text& text, std::u16string_view folded) {
+Range LastSection(const Text& text, std::u16string_view folded, std::size_t& end) {
   LineEnds<Text> lineEnds(text);
   Range body;
   bool open = false;  // no header since the last match
+  end = text.size();
   std::size_t pos = 0;
-  while (pos < text.size()) {
-    const std::size_t at = text.Find('[', pos, text.size());
-    if (at == npos) break;
+  while (pos < end) {
+    const std::size_t at = text.FindBracketOrZero(pos);
+    if (at == text.size()) break;
+    if (text[at] == 0) {
+      end = at;
+      break;
+    }
     std::size_t start = at;  // the line's first unit, blanks included
     while (start > 0 && IsBlank(text[start - 1]) && !IsBreak(text[start - 1])) --start;
     if (start > 0 && !IsBreak(text[start - 1])) {
       pos = at + 1;  // a "[" inside a line
       continue;
     }
-    const std::size_t lineEnd = lineEnds.EndOf(at);
+    std::size_t lineEnd = lineEnds.EndOf(at);
+    const std::size_t zero = text.FindZero(at, lineEnd);
+    if (zero != npos) end = lineEnd = zero;  // the last line of the text
     pos = lineEnd;
     std::size_t last = lineEnd;
     while (IsBlank(text[last - 1])) --last;                 // stops at the "[" at the latest
@@ -377,13 +411,14 @@ Range LastSection(const Text& text, std::u16string_view folded) {
     while (b < e && IsBlank(text[b])) ++b;
     while (e > b && IsBlank(text[e - 1])) --e;
     if (text.MatchEnd(b, e, folded) == e) {
-      body = {lineEnd, text.size()};  // only the last such section counts
+      body = {lineEnd, npos};  // only the last such section counts
       open = true;
     } else if (open) {
       body.end = at;
       open = false;
     }
   }
+  if (open) body.end = end;
   return body;
 }
 
@@ -441,9 +476,10 @@ std::optional<std::u16string> FindIn(const Text& text, std::u16string_view secti
   // never found.
   if (!key.empty() && (IsBlank(key.front()) || IsBlank(key.back()))) return std::nullopt;
   if (key.find_first_of(u"=\r\n") != std::u16string_view::npos) return std::nullopt;
-  const Range body = LastSection(text, Folded(section));
+  std::size_t end = 0;
+  const Range body = LastSection(text, Folded(section), end);
   if (body.begin == npos) return std::nullopt;
-  return FindKey(text, body, Folded(key), Text::MatchLengths(key));
+  return FindKey(text.Prefix(end), body, Folded(key), Text::MatchLengths(key));
 }
 
 bool StartsWith(std::string_view bytes, std::string_view mark) {
@@ -476,9 +512,8 @@ MemIniText::MemIniText(platform::Bytes bytes) {
   }
   const std::string_view text = all.substr(begin);
   begin_ = begin;
-  size_ = encoding_ == Encoding::kUtf8
-              ? std::min(text.size(), text.find('\0'))
-              : 2 * Utf16Text(text, encoding_ == Encoding::kUtf16Be).LengthToZero();
+  // UTF-16 is cut at its first zero unit by the lookup's first scan.
+  size_ = encoding_ == Encoding::kUtf8 ? std::min(text.size(), text.find('\0')) : text.size();
   bytes_ = std::move(bytes);
 }
 

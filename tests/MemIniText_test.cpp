@@ -39,6 +39,25 @@ TEST(MemIniText, ZeroCharacterEndsTheText) {
   EXPECT_EQ(Lookup("[S]\na=1\0\nb=2"s, u"S", u"b"), std::nullopt);
   EXPECT_EQ(Lookup(testing::Utf16Bytes(u"[S]\na=1\0\nb=2"s, false), u"S", u"b"), std::nullopt);
   EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\na=1\0\nb=2"s, u"S", u"b"), std::nullopt);
+  // Far into a long text, in a line, or in a header line; either order.
+  std::u16string keys;
+  for (int i = 0; i < 200; ++i) keys += u"key" + std::u16string(1, u'a' + i % 26) + u"=1\r\n";
+  const std::u16string lines = u"[S]\r\n" + keys;
+  for (const bool bigEndian : {false, true}) {
+    const auto utf16 = [&](const std::u16string& text) {
+      return testing::Utf16Bytes(text, bigEndian);
+    };
+    EXPECT_EQ(Lookup(utf16(lines + u"a=1\0\r\nb=2\r\n[S]\r\nc=3"s), u"S", u"a"), u"1");
+    EXPECT_EQ(Lookup(utf16(lines + u"a=1\0\r\nb=2\r\n[S]\r\nc=3"s), u"S", u"b"), std::nullopt);
+    EXPECT_EQ(Lookup(utf16(lines + u"a=1\0\r\n[S]\r\nc=3"s), u"S", u"c"), std::nullopt);
+    EXPECT_EQ(Lookup(utf16(lines + u"[T]\0]\r\nc=3"s), u"T", u"c"), std::nullopt);
+    EXPECT_EQ(Lookup(utf16(lines + u"[S]\0\r\nc=3"s), u"S", u"keya"), std::nullopt);
+    EXPECT_EQ(Lookup(utf16(lines + u"x[\0\r\n[T]\r\nc=3"s), u"S", u"keyb"), u"1");
+    EXPECT_EQ(Lookup(utf16(lines + u"[S]\0\r\nkeya=2"s), u"S", u"keya"), std::nullopt);
+    EXPECT_EQ(Lookup(utf16(lines + u"a=1\0\r\n"s + keys + u"a=2\r\n[T]\r\nb=2"), u"S", u"a"), u"1");
+    EXPECT_EQ(Lookup(utf16(lines + u"a=1\0\r\n"s + keys + u"a=2\r\n[T]\r\nb=2"), u"T", u"b"),
+              std::nullopt);
+  }
 }
 
 TEST(MemIniText, LineEndsCrLfAndCrLfAreOneBreakEach) {
