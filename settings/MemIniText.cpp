@@ -140,8 +140,11 @@ class Utf8Text {
   class Tail {
    public:
     explicit Tail(std::u16string_view folded) {
-      while (count_ < kMax && count_ < folded.size() && folded[folded.size() - 1 - count_] < 0x80)
-        units_[count_] = static_cast<char>(folded[folded.size() - 1 - count_]), ++count_;
+      for (; count_ < kMax && count_ < folded.size(); ++count_) {
+        const char16_t c = folded[folded.size() - 1 - count_];
+        if (c >= 0x80) break;
+        units_[count_] = static_cast<char>(c);
+      }
       // The last eight at once, when each of them is one byte in any match.
       if (count_ < 8) return;
       char last[8];
