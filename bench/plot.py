@@ -16,7 +16,10 @@ ENCODINGS = ["ANSI", "UTF-8 + mark", "UTF-16 LE"]
 
 def main(path, out):
     series = {}
-    for run in json.load(open(path))["benchmarks"]:
+    runs = json.load(open(path))["benchmarks"]
+    if any(run.get("aggregate_name") == "median" for run in runs):
+        runs = [run for run in runs if run.get("aggregate_name") == "median"]
+    for run in runs:
         name, entries, shape, mode, encoding = run["name"].split("/")[:5]
         if run.get("error_occurred"):
             continue
