@@ -20,7 +20,7 @@ def main(path):
     highest = {}
     for run in runs:
         if run.get("run_type") != "aggregate" and "peak_heap_MiB" in run:
-            key = tuple(run["name"].split("/")[1:5])
+            key = tuple(int(part) for part in run["name"].split("/")[1:5])
             highest[key] = max(highest.get(key, 0.0), run["peak_heap_MiB"])
     if any(run.get("aggregate_name") == "median" for run in runs):
         runs = [run for run in runs if run.get("aggregate_name") == "median"]
