@@ -32,7 +32,7 @@ def main(path):
         key = (int(entries), int(shape), int(mode), int(encoding))
         if name == "BM_Value":
             value[key] = run["cpu_time"]
-            peak[key] = highest.get((entries, shape, mode, encoding), run["peak_heap_MiB"])
+            peak[key] = highest.get(key, run["peak_heap_MiB"])
             largest[key] = run["largest_file_MiB"]
         else:
             floor[key] = run["cpu_time"]
