@@ -76,9 +76,6 @@ FileBytes ReadRegular(const std::string& path) {
     result.error = ErrorText(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     return result;
   }
-  // Back to blocking reads, so that no file system that honours the flag
-  // for regular files can cut the read short with EAGAIN.
-  ::fcntl(fd.get(), F_SETFL, 0);
   // Read in place, in as few calls as the system allows.
   const auto size = static_cast<std::size_t>(st.st_size);
   Bytes bytes = Bytes::Uninitialized(size);
@@ -87,6 +84,10 @@ FileBytes ReadRegular(const std::string& path) {
     const ssize_t n = ::read(fd.get(), bytes.data() + done, size - done);
     if (n < 0) {
       if (errno == EINTR) continue;
+      // A file system that honours the flag for regular files may cut the
+      // read short: back to blocking reads then (not before, which would
+      // cost every read a call).
+      if ((errno == EAGAIN || errno == EWOULDBLOCK) && ::fcntl(fd.get(), F_SETFL, 0) == 0) continue;
       result.error = ErrorText(errno);
       return result;
     }
