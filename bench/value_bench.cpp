@@ -178,9 +178,13 @@ Store CameraStore(std::mt19937& random, int entries, std::vector<std::string>& p
   return store;
 }
 
+std::map<std::tuple<int, int, int, int>, std::unique_ptr<Install>>& Installs() {
+  static std::map<std::tuple<int, int, int, int>, std::unique_ptr<Install>> installs;
+  return installs;
+}
+
 Install& GetInstall(int entries, Shape shape, Mode mode, Encoding encoding) {
-  static std::map<std::tuple<int, int, int, int>, std::unique_ptr<Install>> cache;
-  auto& slot = cache[{entries, shape, mode, encoding}];
+  auto& slot = Installs()[{entries, shape, mode, encoding}];
   if (slot) return *slot;
   slot = std::make_unique<Install>();
   Install& install = *slot;
@@ -350,5 +354,6 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  for (const auto& [config, install] : Installs()) fs::remove_all(install->root);
   return 0;
 }
