@@ -22,7 +22,8 @@ echo "building the Windows comparison (log: $builds/bench-win64.log)"
   { tail -n 20 "$builds/bench-win64.log" >&2; exit 1; }
 
 echo "running the value benchmark"
-"$builds/bench/bench/value_bench" --benchmark_repetitions=3 --benchmark_format=json \
+"$builds/bench/bench/value_bench" --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true \
+  --benchmark_format=json \
   --benchmark_out="$builds/bench.json" --benchmark_out_format=json >/dev/null
 echo "running the reader comparison under wine64"
 export WINEPREFIX="$builds/bench-win64/wineprefix" WINEDEBUG=-all
@@ -56,7 +57,7 @@ mkdir -p "$root/docs"
   echo "against the limit of three times the largest file plus 4 MiB. Targets, at 10,000"
   echo "and 100,000 entries: per value at most 1.25 times the floor for ANSI and UTF-8, at"
   echo "most 1.75 times for UTF-16; at most 11-fold growth from 10,000 to 100,000. Times"
-  echo "are CPU time, the median of three runs; each value runs right before its floor."
+  echo "are CPU time, the median of five runs, all runs of all configurations in random order."
   echo
   /usr/bin/python3 "$root/bench/report.py" "$builds/bench.json" || true
   echo

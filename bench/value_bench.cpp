@@ -328,8 +328,9 @@ void BM_Floor(benchmark::State& state) {
   state.SetLabel(config.Label());
 }
 
-// Each configuration's value and floor run one after the other, so that
-// a change in the machine's load between them weighs little on the ratio.
+// Each configuration's value and floor are registered one after the
+// other, so that without random interleaving they also run so, and a change
+// in the machine's load between them weighs little on the ratio.
 void RegisterAll() {
   using Function = void (*)(benchmark::State&);
   for (int entries : {100, 10000, 100000})
