@@ -8,6 +8,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,10 +31,41 @@ enum class RegistryRoot { LocalMachine, CurrentUser };
 // NT offers the wide profile API; the 95 family reads profile files itself.
 enum class PlatformFamily { WindowsNT, Windows95 };
 
+// Bytes of a file, in a buffer the system fills in place: it is not
+// cleared first, which for a file of megabytes would cost as much again.
+class Bytes {
+ public:
+  Bytes() = default;
+  Bytes(std::string_view bytes) : Bytes(Uninitialized(bytes.size())) {  // a copy
+    if (!bytes.empty()) std::memcpy(data_.get(), bytes.data(), bytes.size());
+  }
+  Bytes(const std::string& bytes) : Bytes(std::string_view(bytes)) {}
+  Bytes(const char* bytes) : Bytes(std::string_view(bytes)) {}
+  // `size` bytes of no defined value, to be filled.
+  static Bytes Uninitialized(std::size_t size) {
+    Bytes bytes;
+    bytes.data_.reset(new char[size]);
+    bytes.size_ = size;
+    return bytes;
+  }
+
+  char* data() { return data_.get(); }
+  const char* data() const { return data_.get(); }
+  std::size_t size() const { return size_; }
+  // Keeps the first `size` bytes.
+  void Shrink(std::size_t size) { size_ = size < size_ ? size : size_; }
+  std::string_view view() const { return {data_.get(), size_}; }
+  friend bool operator==(const Bytes& a, const Bytes& b) { return a.view() == b.view(); }
+
+ private:
+  std::unique_ptr<char[]> data_;
+  std::size_t size_ = 0;
+};
+
 // A whole file read into memory, or the platform's text for why it was not.
 struct FileBytes {
   bool ok = false;
-  std::string bytes;
+  Bytes bytes;
   std::string error;
 };
 

@@ -31,6 +31,22 @@ std::u16string Folded(std::u16string_view text) {
   return folded;
 }
 
+// Characters that fold to ASCII are at most two bytes long: the UTF-8 key
+// check relies on it.
+constexpr bool AsciiPartnersFitTwoBytes() {
+  for (const UpperCaseLengths& e : kUpperCaseLengths)
+    if (e.unit < 0x80 && e.longest > 2) return false;
+  return true;
+}
+static_assert(AsciiPartnersFitTwoBytes());
+
+// Whether a character of another UTF-8 length folds as `unit` does (the
+// dotless i folds to I).
+bool HasWiderPartner(char16_t unit) {
+  return std::any_of(std::begin(kUpperCaseLengths), std::end(kUpperCaseLengths),
+                     [unit](const UpperCaseLengths& e) { return e.unit == unit; });
+}
+
 // Text held as UTF-8 bytes. Every unit the rules look for (blanks, line
 // breaks, "[", "]", ";", "=") is ASCII, and no byte of a multi-byte
 // sequence is: lines are found on the bytes themselves.
@@ -44,6 +60,15 @@ class Utf8Text {
     const void* hit = std::memchr(bytes_.data() + from, c, to - from);
     return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - bytes_.data()) : npos;
   }
+
+  // The text is cut at its first zero byte when it is made: only "[" is
+  // looked for.
+  std::size_t FindBracketOrZero(std::size_t from) const {
+    const std::size_t at = Find('[', from, size());
+    return at == npos ? size() : at;
+  }
+  std::size_t FindZero(std::size_t, std::size_t) const { return npos; }
+  Utf8Text Prefix(std::size_t units) const { return Utf8Text(bytes_.substr(0, units)); }
 
   // Where [from, to) stops matching `target` (folded) character by
   // character, decoding as the reader decodes (a byte that starts no
@@ -108,6 +133,79 @@ class Utf8Text {
     return platform::Utf8ToUtf16(bytes_.substr(from, to - from));
   }
 
+  // The key's last characters, where they are ASCII: a text byte that is
+  // ASCII is a character of its own, and the only other characters that
+  // fold to ASCII are two bytes long (the dotless i folds to I), so the
+  // key's end is checked from the back without decoding the line.
+  class Tail {
+   public:
+    explicit Tail(std::u16string_view folded) {
+      for (; count_ < kMax && count_ < folded.size(); ++count_) {
+        const char16_t c = folded[folded.size() - 1 - count_];
+        if (c >= 0x80) break;
+        units_[count_] = static_cast<char>(c);
+      }
+      // The last eight at once, when each of them is one byte in any match.
+      if (count_ < 8) return;
+      char last[8];
+      for (std::size_t i = 0; i < 8; ++i) {
+        if (HasWiderPartner(static_cast<unsigned char>(units_[i]))) return;
+        last[7 - i] = units_[i];
+      }
+      std::memcpy(&last8_, last, 8);
+      wordwise_ = true;
+    }
+
+    // False when no key that ends at `end` (after `floor`) can be the key.
+    bool MayEnd(const Utf8Text& text, std::size_t floor, std::size_t end) const {
+      if (end - floor < count_) return false;
+      const auto* const data = reinterpret_cast<const unsigned char*>(text.bytes_.data());
+      std::size_t i = 0;
+      if (wordwise_) {
+        std::uint64_t word;
+        std::memcpy(&word, data + end - 8, 8);
+        if (UpperAscii8(word) != last8_) return false;
+        i = 8;
+        end -= 8;
+      }
+      for (; i < count_; ++i) {
+        if (end <= floor) return false;
+        const unsigned char b = data[end - 1];
+        if (b < 0x80) {
+          if (FoldCase(b) != static_cast<unsigned char>(units_[i])) return false;
+          --end;
+          continue;
+        }
+        // A two-byte character (its lead byte starts a sequence, whatever
+        // stands before it) that folds to this letter.
+        if (end - 1 <= floor) return false;
+        const unsigned char lead = data[end - 2];
+        if (lead < 0xC2 || lead > 0xDF || b > 0xBF) return false;
+        const auto c = static_cast<char16_t>(((lead & 0x1F) << 6) | (b & 0x3F));
+        if (FoldCase(c) != static_cast<unsigned char>(units_[i])) return false;
+        end -= 2;
+      }
+      return true;
+    }
+
+   private:
+    // Eight bytes at once, each ASCII small letter made capital.
+    static std::uint64_t UpperAscii8(std::uint64_t x) {
+      constexpr std::uint64_t ones = 0x0101010101010101ull, tops = 0x8080808080808080ull;
+      const std::uint64_t low7 = x & ~tops;
+      const std::uint64_t fromA = low7 + ones * (0x80 - 'a');      // top bit: low7 >= 'a'
+      const std::uint64_t pastZ = low7 + ones * (0x80 - 'z' - 1);  // top bit: low7 > 'z'
+      const std::uint64_t small = fromA & ~pastZ & ~x & tops;
+      return x - (small >> 2);  // 0x80 >> 2 is the distance from small to capital
+    }
+
+    static constexpr std::size_t kMax = 16;
+    char units_[kMax] = {};  // from the last unit backwards
+    std::size_t count_ = 0;
+    std::uint64_t last8_ = 0;
+    bool wordwise_ = false;
+  };
+
  private:
   std::string_view bytes_;
 };
@@ -155,25 +253,100 @@ class Utf16Text {
     return text;
   }
 
-  // Units before the first zero unit, found eight bytes at a time.
-  std::size_t LengthToZero() const {
-    const std::size_t units = size();
-    std::size_t i = 0;
-    constexpr std::uint64_t ones = 0x0001000100010001ull, highs = 0x8000800080008000ull;
-    for (; i + 4 <= units; i += 4) {
-      std::uint64_t word;
-      std::memcpy(&word, bytes_.data() + 2 * i, 8);
-      if ((word - ones) & ~word & highs) break;  // some aligned 16-bit unit is zero
+  // The key's last units: folding maps a unit to a unit, so a matching key
+  // ends in units that fold to these.
+  class Tail {
+   public:
+    explicit Tail(std::u16string_view folded)
+        : units_(folded.substr(folded.size() - std::min(folded.size(), kMax))) {
+      // The last four at once, where they are ASCII with no partner beyond
+      // ASCII, and the text is in this machine's byte order.
+      if (units_.size() < 4) return;
+      std::uint16_t last[4];
+      for (std::size_t i = 0; i < 4; ++i) {
+        last[i] = units_[units_.size() - 4 + i];
+        if (last[i] >= 0x80 || HasWiderPartner(last[i])) return;
+      }
+      std::memcpy(&last4_, last, 8);
+      wordwise_ = true;
     }
-    for (; i < units; ++i)
-      if ((*this)[i] == 0) return i;
+    bool MayEnd(const Utf16Text& text, std::size_t floor, std::size_t end) const {
+      if (end - floor < units_.size()) return false;
+      std::size_t i = units_.size();
+      if (wordwise_ && text.bigEndian_ == (std::endian::native == std::endian::big)) {
+        std::uint64_t word;
+        std::memcpy(&word, text.bytes_.data() + 2 * (end - 4), 8);
+        if (UpperAscii4(word) != last4_) return false;
+        i -= 4;
+        end -= 4;
+      }
+      for (; i > 0; --i) {
+        if (FoldCase(text[--end]) != units_[i - 1]) return false;
+      }
+      return true;
+    }
+
+   private:
+    // Four units at once, each ASCII small letter made capital; a unit
+    // beyond ASCII stays beyond it.
+    static std::uint64_t UpperAscii4(std::uint64_t x) {
+      constexpr std::uint64_t ones = 0x0001000100010001ull, bit7 = 0x0080008000800080ull;
+      const std::uint64_t low7 = x & (ones * 0x7F);
+      const std::uint64_t fromA = low7 + ones * (0x80 - 'a');
+      const std::uint64_t pastZ = low7 + ones * (0x80 - 'z' - 1);
+      const std::uint64_t small = fromA & ~pastZ & ~x & bit7;
+      return x - (small >> 2);
+    }
+
+    static constexpr std::size_t kMax = 16;
+    std::u16string_view units_;
+    std::uint64_t last4_ = 0;
+    bool wordwise_ = false;
+  };
+
+  // The first "[" or zero unit from `from` on, size() when there is none.
+  // Blocks are tested whole, a loop the compiler turns into vector
+  // compares; only the block with a hit is searched unit by unit. A zero
+  // unit ends the text, so this one scan finds where it ends as well.
+  std::size_t FindBracketOrZero(std::size_t from) const {
+    constexpr std::size_t kBlock = 64;
+    const bool native = bigEndian_ == (std::endian::native == std::endian::big);
+    const std::uint16_t bracket = native ? 0x005B : 0x5B00;
+    const std::size_t units = size();
+    std::size_t i = from;
+    for (; i + kBlock <= units; i += kBlock) {
+      std::uint16_t block[kBlock];
+      std::memcpy(block, bytes_.data() + 2 * i, sizeof block);
+      std::uint16_t hit = 0;  // top bit set where a unit is zero or "["
+      for (std::size_t k = 0; k < kBlock; ++k) {
+        const std::uint16_t u = block[k], v = u ^ bracket;
+        hit |= static_cast<std::uint16_t>(((u - 1u) & ~u) | ((v - 1u) & ~v));
+      }
+      if (hit & 0x8000) break;
+    }
+    for (; i < units; ++i) {
+      const char16_t u = (*this)[i];
+      if (u == 0 || u == u'[') return i;
+    }
     return units;
+  }
+
+  std::size_t FindZero(std::size_t from, std::size_t to) const {
+    for (std::size_t i = from; i < to; ++i)
+      if ((*this)[i] == 0) return i;
+    return npos;
+  }
+
+  Utf16Text Prefix(std::size_t units) const {
+    return Utf16Text(bytes_.substr(0, 2 * units), bigEndian_);
   }
 
  private:
   std::string_view bytes_;
   bool bigEndian_;
 };
+
+bool IsBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
 
 // Line ends: the next CR or LF, or the end of the text. Each break found is
 // kept until the scan passes it, so that no part of the text is searched
@@ -201,59 +374,115 @@ class LineEnds {
   std::size_t lf_ = npos, cr_ = npos;  // npos: not searched yet
 };
 
-template <typename Text>
-std::optional<std::u16string> FindIn(const Text& text, std::u16string_view section,
-                                     std::u16string_view key) {
-  // Line keys are trimmed and end at their first "=": a key with blanks at
-  // either end or with an "=" in it is never found.
-  if (!key.empty() && (IsBlank(key.front()) || IsBlank(key.back()))) return std::nullopt;
-  if (key.find(u'=') != std::u16string_view::npos) return std::nullopt;
-  const std::u16string foldedSection = Folded(section);
-  const std::u16string foldedKey = Folded(key);
-  const LengthRange keyLengths = Text::MatchLengths(key);
+struct Range {
+  std::size_t begin = npos, end = npos;
+};
 
+// The lines of the last section named `folded`, from the end of its header
+// line to the start of the next header; begin is npos when there is none.
+// Only a "[" that starts a line can start a header, so the scan jumps from
+// one "[" to the next and never walks the lines of a section. `end` is
+// where the text ends: at its first zero unit, which the same scan finds.
+template <typename Text>
+Range LastSection(const Text& text, std::u16string_view folded, std::size_t& end) {
   LineEnds<Text> lineEnds(text);
-  bool inSection = false;
-  std::size_t valueBegin = npos, valueEnd = npos;
-  const std::size_t end = text.size();
+  Range body;
+  bool open = false;  // no header since the last match
+  end = text.size();
   std::size_t pos = 0;
   while (pos < end) {
-    // Blanks, line breaks and so empty lines: a line starts at its first
-    // non-blank unit.
-    if (IsBlank(text[pos])) {
-      ++pos;
+    const std::size_t at = text.FindBracketOrZero(pos);
+    if (at == text.size()) break;
+    if (text[at] == 0) {
+      end = at;
+      break;
+    }
+    std::size_t start = at;  // the line's first unit, blanks included
+    while (start > 0 && IsBlank(text[start - 1]) && !IsBreak(text[start - 1])) --start;
+    if (start > 0 && !IsBreak(text[start - 1])) {
+      pos = at + 1;  // a "[" inside a line
       continue;
     }
-    const std::size_t line = pos;
-    const std::size_t lineEnd = lineEnds.EndOf(line);
-    std::size_t last = lineEnd;
-    while (IsBlank(text[last - 1])) --last;  // the line holds a non-blank unit
+    std::size_t lineEnd = lineEnds.EndOf(at);
+    const std::size_t zero = text.FindZero(at, lineEnd);
+    if (zero != npos) end = lineEnd = zero;  // the last line of the text
     pos = lineEnd;
-
-    const char16_t first = text[line];
-    if (first == u';') continue;
-    if (first == u'[' && text[last - 1] == u']' && last - line >= 2) {
-      std::size_t b = line + 1, e = last - 1;
-      while (b < e && IsBlank(text[b])) ++b;
-      while (e > b && IsBlank(text[e - 1])) --e;
-      inSection = text.MatchEnd(b, e, foldedSection) == e;
-      if (inSection) valueBegin = valueEnd = npos;  // only the last such section counts
-      continue;
+    std::size_t last = lineEnd;
+    while (IsBlank(text[last - 1])) --last;                 // stops at the "[" at the latest
+    if (last - at < 2 || text[last - 1] != u']') continue;  // a line of the section
+    std::size_t b = at + 1, e = last - 1;
+    while (b < e && IsBlank(text[b])) ++b;
+    while (e > b && IsBlank(text[e - 1])) --e;
+    if (text.MatchEnd(b, e, folded) == e) {
+      body = {lineEnd, npos};  // only the last such section counts
+      open = true;
+    } else if (open) {
+      body.end = at;
+      open = false;
     }
-    if (!inSection) continue;
+  }
+  if (open) body.end = end;
+  return body;
+}
 
-    const std::size_t equals = text.Find('=', line, last);
-    if (equals == npos) continue;  // a line without "=" never matches
+// The value of `key` in the lines of `body`, from the last line that holds
+// it. Every line that can hold a key holds an "=", so the scan jumps from
+// one "=" to the next; where the units before it cannot end the key (the
+// key's last units, compared where names differ), the line is passed over
+// without finding its start or end.
+template <typename Text>
+std::optional<std::u16string> FindKey(const Text& text, Range body, std::u16string_view folded,
+                                      LengthRange lengths) {
+  const typename Text::Tail tail(folded);
+  LineEnds<Text> lineEnds(text);
+  std::size_t floor = body.begin;  // no line that begins before this is left to look at
+  std::size_t valueBegin = npos, valueEnd = npos;
+  // The "=" of a line that can hold the key stands at least the key's
+  // shortest length after the break that ends the line before it: the scan
+  // goes on from there.
+  const std::size_t shortest = lengths.shortest;
+  std::size_t pos = body.begin + 1 + shortest;
+  while (pos < body.end) {
+    const std::size_t equals = text.Find('=', pos, body.end);
+    if (equals == npos) break;
+    pos = equals + 2 + shortest;  // this line ends after its "=" at the earliest
     std::size_t keyEnd = equals;
-    while (keyEnd > line && IsBlank(text[keyEnd - 1])) --keyEnd;
-    if (!keyLengths.Holds(keyEnd - line)) continue;
-    if (text.MatchEnd(line, keyEnd, foldedKey) != keyEnd) continue;
+    while (keyEnd > floor && IsBlank(text[keyEnd - 1]) && !IsBreak(text[keyEnd - 1])) --keyEnd;
+    if (!tail.MayEnd(text, floor, keyEnd)) continue;
+
+    // The whole line: its key must be the key (which holds no "=", so this
+    // "=" is the line's first when it is).
+    std::size_t line = equals;
+    while (line > floor && !IsBreak(text[line - 1])) --line;
+    const std::size_t lineEnd = lineEnds.EndOf(equals);
+    floor = lineEnd;
+    pos = lineEnd + 1 + shortest;
+    while (IsBlank(text[line])) ++line;  // stops at the "=" at the latest
+    if (text[line] == u';') continue;    // a comment
+    keyEnd = std::max(line, keyEnd);
+    if (!lengths.Holds(keyEnd - line) || text.MatchEnd(line, keyEnd, folded) != keyEnd) continue;
+    std::size_t last = lineEnd;
+    while (IsBlank(text[last - 1])) --last;  // stops at the "=" at the latest
     valueBegin = equals + 1;
     while (valueBegin < last && IsBlank(text[valueBegin])) ++valueBegin;
     valueEnd = last;
   }
   if (valueBegin == npos) return std::nullopt;
   return text.Copy(valueBegin, valueEnd);
+}
+
+template <typename Text>
+std::optional<std::u16string> FindIn(const Text& text, std::u16string_view section,
+                                     std::u16string_view key) {
+  // Line keys are trimmed, end at their first "=" and hold no line break:
+  // a key with blanks at either end, or with an "=", CR or LF in it, is
+  // never found.
+  if (!key.empty() && (IsBlank(key.front()) || IsBlank(key.back()))) return std::nullopt;
+  if (key.find_first_of(u"=\r\n") != std::u16string_view::npos) return std::nullopt;
+  std::size_t end = 0;
+  const Range body = LastSection(text, Folded(section), end);
+  if (body.begin == npos) return std::nullopt;
+  return FindKey(text.Prefix(end), body, Folded(key), Text::MatchLengths(key));
 }
 
 bool StartsWith(std::string_view bytes, std::string_view mark) {
@@ -266,36 +495,39 @@ char16_t FoldCase(char16_t c) {
   return static_cast<char16_t>(c + kUpperCaseDelta[kUpperCaseBlock[c >> 8]][c & 0xFF]);
 }
 
-MemIniText::MemIniText(std::string bytes) {
-  if (StartsWith(bytes, "\xFF\xFE") || StartsWith(bytes, "\xFE\xFF")) {
-    encoding_ = bytes[0] == '\xFE' ? Encoding::kUtf16Be : Encoding::kUtf16Le;
-    bytes.erase(0, 2);
-  } else if (StartsWith(bytes, "\xEF\xBB\xBF")) {
-    bytes.erase(0, 3);
+MemIniText::MemIniText(platform::Bytes bytes) {
+  // The mark stays in the bytes, before the text, which is not moved.
+  const std::string_view all = bytes.view();
+  std::size_t begin = 0;
+  if (StartsWith(all, "\xFF\xFE") || StartsWith(all, "\xFE\xFF")) {
+    encoding_ = all[0] == '\xFE' ? Encoding::kUtf16Be : Encoding::kUtf16Le;
+    begin = 2;
+  } else if (StartsWith(all, "\xEF\xBB\xBF")) {
+    begin = 3;
   } else if (!platform::os().AnsiDecodesAsUtf8()) {
     // Decoded by the system and held as UTF-16 in this machine's order;
     // the bytes go before the text is searched for its end.
-    wide_ = platform::os().AnsiToWide(std::string_view(bytes).substr(0, bytes.find('\0')));
-    bytes = std::string();
+    wide_ = platform::os().AnsiToWide(all.substr(0, all.find('\0')));
+    bytes = platform::Bytes();
     encoding_ = std::endian::native == std::endian::big ? Encoding::kUtf16Be : Encoding::kUtf16Le;
     wide_.resize(std::min(wide_.size(), wide_.find(u'\0')));
     return;
   }
-  if (encoding_ == Encoding::kUtf8) {
-    bytes.resize(std::min(bytes.size(), bytes.find('\0')));
-  } else {
-    bytes.resize(2 * Utf16Text(bytes, encoding_ == Encoding::kUtf16Be).LengthToZero());
-  }
+  const std::string_view text = all.substr(begin);
+  begin_ = begin;
+  // UTF-16 is cut at its first zero unit by the lookup's first scan.
+  size_ = encoding_ == Encoding::kUtf8 ? std::min(text.size(), text.find('\0')) : text.size();
   bytes_ = std::move(bytes);
 }
 
 std::optional<std::u16string> MemIniText::Find(std::u16string_view section,
                                                std::u16string_view key) const {
-  if (encoding_ == Encoding::kUtf8) return FindIn(Utf8Text(bytes_), section, key);
+  const std::string_view text = bytes_.view().substr(begin_, size_);
+  if (encoding_ == Encoding::kUtf8) return FindIn(Utf8Text(text), section, key);
   // Bytes of either kind of storage may be read as chars.
   const std::string_view bytes =
       wide_.empty()
-          ? std::string_view(bytes_)
+          ? text
           : std::string_view(reinterpret_cast<const char*>(wide_.data()), wide_.size() * 2);
   return FindIn(Utf16Text(bytes, encoding_ == Encoding::kUtf16Be), section, key);
 }

@@ -1,14 +1,18 @@
 // The in-memory reader's rules, applied to a profile file's bytes held in
 // memory: encoding by byte-order mark, lines, sections and keys.
 //
-// Nothing is built for lines that cannot match: a lookup is one pass over
-// the text in its own encoding (UTF-16, or UTF-8 where that is exact),
-// remembering the last match.
+// Nothing is built for lines that cannot match: a lookup works on the text
+// in its own encoding (UTF-16, or UTF-8 where that is exact). It jumps from
+// one "[" to the next to find the last section of the name, then from one
+// "=" to the next in that section, looking at a whole line only where the
+// units before the "=" can end the key; the last match wins.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/platform.h"
 
 namespace ombrels {
 
@@ -23,7 +27,7 @@ class MemIniText {
   // The file's text by its byte-order mark: FF FE UTF-16 LE, FE FF UTF-16
   // BE, EF BB BF UTF-8, none the ANSI code page. The mark is dropped, and a
   // zero character ends the text.
-  explicit MemIniText(std::string bytes);
+  explicit MemIniText(platform::Bytes bytes);
 
   // The value of the key in the last section of that name, from the last
   // line that holds the key; nullopt when the section or key is missing.
@@ -31,8 +35,9 @@ class MemIniText {
 
  private:
   enum class Encoding { kUtf8, kUtf16Le, kUtf16Be };
-  std::string bytes_;    // the text, without its mark, up to its first zero; or
-  std::u16string wide_;  // ANSI text the system decoded
+  platform::Bytes bytes_;             // the file's bytes: the text is `size_` bytes from `begin_`
+  std::size_t begin_ = 0, size_ = 0;  // (after the mark, up to the first zero); or
+  std::u16string wide_;               // ANSI text the system decoded
   Encoding encoding_ = Encoding::kUtf8;
 };
 

@@ -62,6 +62,25 @@ TEST(MemIniText, ZeroCharacterEndsTheText) {
   // In the first group; and after a group whose last unit has a high byte.
   EXPECT_EQ(Lookup(testing::Utf16Bytes(u"[S]\0\nk=1\n"s), u"S", u"k"), std::nullopt);
   EXPECT_EQ(Lookup(testing::Utf16Bytes(u"[S]\nk=1\u4E00\nm=\0\nn=2\n"s), u"S", u"n"), std::nullopt);
+  // Far into a long text, in a line, or in a header line; either order.
+  std::u16string keys;
+  for (int i = 0; i < 200; ++i) keys += u"key" + std::u16string(1, u'a' + i % 26) + u"=1\r\n";
+  const std::u16string lines = u"[S]\r\n" + keys;
+  for (const bool bigEndian : {false, true}) {
+    const auto utf16 = [&](const std::u16string& text) {
+      return testing::Utf16Bytes(text, bigEndian);
+    };
+    EXPECT_EQ(Lookup(utf16(lines + u"a=1\0\r\nb=2\r\n[S]\r\nc=3"s), u"S", u"a"), u"1");
+    EXPECT_EQ(Lookup(utf16(lines + u"a=1\0\r\nb=2\r\n[S]\r\nc=3"s), u"S", u"b"), std::nullopt);
+    EXPECT_EQ(Lookup(utf16(lines + u"a=1\0\r\n[S]\r\nc=3"s), u"S", u"c"), std::nullopt);
+    EXPECT_EQ(Lookup(utf16(lines + u"[T]\0]\r\nc=3"s), u"T", u"c"), std::nullopt);
+    EXPECT_EQ(Lookup(utf16(lines + u"[S]\0\r\nc=3"s), u"S", u"keya"), std::nullopt);
+    EXPECT_EQ(Lookup(utf16(lines + u"x[\0\r\n[T]\r\nc=3"s), u"S", u"keyb"), u"1");
+    EXPECT_EQ(Lookup(utf16(lines + u"[S]\0\r\nkeya=2"s), u"S", u"keya"), std::nullopt);
+    EXPECT_EQ(Lookup(utf16(lines + u"a=1\0\r\n"s + keys + u"a=2\r\n[T]\r\nb=2"), u"S", u"a"), u"1");
+    EXPECT_EQ(Lookup(utf16(lines + u"a=1\0\r\n"s + keys + u"a=2\r\n[T]\r\nb=2"), u"T", u"b"),
+              std::nullopt);
+  }
 }
 
 TEST(MemIniText, LineEndsCrLfAndCrLfAreOneBreakEach) {
@@ -184,6 +203,82 @@ TEST(MemIniText, CaseFoldingCoversTheBasicMultilingualPlane) {
   EXPECT_EQ(FoldCase(char16_t{0xD801}), char16_t{0xD801});  // surrogates stay
 }
 
+// Where the reader jumps from "[" to "[" and from "=" to "=", and rejects a
+// line by the end of its key: names alike but for their start, letters that
+// fold across UTF-8 lengths at the key's end, the shortest line that can
+// hold the key right after another, "=" and "[" inside lines.
+TEST(MemIniText, JumpsMissNoLineThePlainModelFinds) {
+  const std::u16string texts[] = {
+      // Equal names in other folders, differing only in their first units.
+      u"[Files]\r\n/b/Pictures/IMG_00417.JPG=1\r\n/a/Pictures/IMG_00417.JPG=2\r\n"
+      u"/a/Pictures/IMG_00418.JPG=3\r\n/c/Pictures/img_00417.jpg=4\r\n",
+      // Dotless i and long s, two bytes in UTF-8, where the key has I and S.
+      u"[Files]\n/x/F\u0131LE_NAME.TXT=1\n/x/LIST\u017F=2\n/x/A\u0131=3\n/x/\u017F=4\n"
+      u"/x/abcdefgh\u0131jklmnopq=5\n/x/abcdefghijklmnop\u017F=6\n",
+      // Shortest distances: an empty value and LF alone before the key line.
+      u"[S]\nlongkey=1\nx=\nlongkey=2\n[T]\nk=\nk=3\n[U]\n=\nkk=4\n[V]\nlongkey0=\nlongkey=5\n",
+      // "=" after the key inside another line; comments; "[" inside lines.
+      u"[S]\nother=key=1\n;key=2\n  ;key=3\nx=[S]\n[S]x=4\nkey=[T]\n",
+      u"[S]\nother=key=1\n",
+      // Blanks around keys and headers, CR alone, LF CR.
+      u"\t [ S ] \t\r key \t= v1 \rkey2\t=v2\n\rkey3=v3\r\n  [T]x\n",
+      // Non-ASCII last characters; a key of blanks inside.
+      u"[S]\n/r\u00E9sum\u00E9=1\n/R\u00C9SUM\u00C9/x=2\na\tb=3\n\u0416=4\n",
+  };
+  const std::pair<std::u16string, std::u16string> queries[] = {
+      {u"Files", u"/a/Pictures/IMG_00417.JPG"},
+      {u"Files", u"/A/PICTURES/img_00417.jpg"},
+      {u"Files", u"/c/Pictures/IMG_00417.JPG"},
+      {u"Files", u"/a/Pictures/IMG_00419.JPG"},
+      {u"files", u"/x/file_name.txt"},
+      {u"Files", u"/x/lists"},
+      {u"Files", u"/x/ai"},
+      {u"Files", u"/x/S"},
+      {u"Files", u"/x/abcdefghijklmnopq"},
+      {u"Files", u"/x/ABCDEFGHIJKLMNOPS"},
+      {u"S", u"longkey"},
+      {u"T", u"k"},
+      {u"U", u""},
+      {u"U", u"kk"},
+      {u"V", u"longkey"},
+      {u"S", u"key"},
+      {u"S", u"other"},
+      {u"S", u"[S]x"},
+      {u"S", u";key"},
+      {u"s", u"KEY2"},
+      {u"S", u"key3"},
+      {u"T", u"x"},
+      {u"S", u"/R\u00C9SUM\u00C9"},
+      {u"S", u"/r\u00E9sum\u00E9/X"},
+      {u"S", u"A\tB"},
+      {u"S", u"\u0436"},
+  };
+  for (const auto& text : texts) {
+    const std::string encodings[] = {
+        testing::Utf16Bytes(text, false), testing::Utf16Bytes(text, true),
+        "\xEF\xBB\xBF" + platform::Utf16ToUtf8(text), platform::os().WideToAnsi(text)};
+    for (const auto& bytes : encodings) {
+      const MemIniText product{std::string(bytes)};
+      const testing::ReferenceIni model(bytes);
+      for (const auto& [section, key] : queries) {
+        EXPECT_EQ(product.Find(section, key), model.Find(section, key))
+            << "section \"" << platform::Utf16ToUtf8(section) << "\" key \""
+            << platform::Utf16ToUtf8(key) << "\" in " << platform::Utf16ToUtf8(text);
+      }
+    }
+  }
+  // A few answers spelt out, so that the model is not the only judge.
+  const std::string utf8 = "\xEF\xBB\xBF" + platform::Utf16ToUtf8(texts[1]);
+  EXPECT_EQ(Lookup(utf8, u"Files", u"/X/FILE_NAME.TXT"), u"1");
+  EXPECT_EQ(Lookup(utf8, u"Files", u"/x/lists"), u"2");
+  EXPECT_EQ(Lookup(utf8, u"Files", u"/x/s"), u"4");
+  EXPECT_EQ(Lookup(utf8, u"Files", u"/x/ABCDEFGHIJKLMNOPS"), u"6");
+  EXPECT_EQ(Lookup(platform::Utf16ToUtf8(texts[0]), u"Files", u"/C/PICTURES/IMG_00417.JPG"), u"4");
+  EXPECT_EQ(Lookup(platform::Utf16ToUtf8(texts[2]), u"S", u"longkey"), u"2");
+  EXPECT_EQ(Lookup(platform::Utf16ToUtf8(texts[2]), u"U", u"kk"), u"4");
+  EXPECT_EQ(Lookup(platform::Utf16ToUtf8(texts[2]), u"V", u"longkey"), u"5");
+  EXPECT_EQ(Lookup(platform::Utf16ToUtf8(texts[4]), u"S", u"key"), std::nullopt);
+}
 }  // namespace
 }  // namespace ombrels
 

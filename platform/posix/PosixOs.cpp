@@ -76,23 +76,25 @@ FileBytes ReadRegular(const std::string& path) {
     result.error = ErrorText(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     return result;
   }
-  // Back to blocking reads, so that no file system that honours the flag
-  // for regular files can cut the read short with EAGAIN.
-  ::fcntl(fd.get(), F_SETFL, 0);
+  // Read in place, in as few calls as the system allows.
   const auto size = static_cast<std::size_t>(st.st_size);
-  std::string bytes;
-  bytes.reserve(size);
-  char chunk[65536];
-  while (bytes.size() < size) {
-    const ssize_t n = ::read(fd.get(), chunk, std::min(sizeof chunk, size - bytes.size()));
+  Bytes bytes = Bytes::Uninitialized(size);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::read(fd.get(), bytes.data() + done, size - done);
     if (n < 0) {
       if (errno == EINTR) continue;
+      // A file system that honours the flag for regular files may cut the
+      // read short: back to blocking reads then (not before, which would
+      // cost every read a call).
+      if ((errno == EAGAIN || errno == EWOULDBLOCK) && ::fcntl(fd.get(), F_SETFL, 0) == 0) continue;
       result.error = ErrorText(errno);
       return result;
     }
     if (n == 0) break;  // the file shrank
-    bytes.append(chunk, static_cast<std::size_t>(n));
+    done += static_cast<std::size_t>(n);
   }
+  bytes.Shrink(done);
   result.ok = true;
   result.bytes = std::move(bytes);
   return result;
@@ -137,13 +139,13 @@ class PosixOs final : public Os {
                                            const std::string& valueName) override {
     const auto folder = KeyFolder(root, subKey);
     if (!folder) return std::nullopt;
-    const auto st = StatOf(*folder);
-    if (!st || !S_ISDIR(st->st_mode)) return std::nullopt;  // the key cannot be opened
+    // A key that cannot be opened (no such folder) has no value to read
+    // either: opening the value's file tells both at once.
     const std::string file = valueName.empty() ? "@" : valueName;
     if (!IsPlainName(file)) return std::nullopt;
     FileBytes data = ReadRegular(*folder + "/" + file);
     if (!data.ok) return std::nullopt;
-    return std::move(data.bytes);
+    return std::string(data.bytes.view());
   }
 
   PlatformFamily Family() override { return PlatformFamily::Windows95; }

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/Utf8.h"
@@ -229,18 +230,21 @@ class Win32Os final : public Os {
       result.error = ErrorText(GetLastError());
       return result;
     }
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(size.QuadPart));
-    char chunk[65536];
-    for (;;) {
+    // In place, up to the size the file had when it was opened.
+    const auto total = static_cast<std::size_t>(size.QuadPart);
+    Bytes bytes = Bytes::Uninitialized(total);
+    std::size_t done = 0;
+    while (done < total) {
       DWORD read = 0;
-      if (!ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr)) {
+      const auto want = static_cast<DWORD>(std::min<std::size_t>(total - done, 1u << 30));
+      if (!ReadFile(file.get(), bytes.data() + done, want, &read, nullptr)) {
         result.error = ErrorText(GetLastError());
         return result;
       }
-      if (read == 0) break;
-      bytes.append(chunk, read);
+      if (read == 0) break;  // the file shrank
+      done += read;
     }
+    bytes.Shrink(done);
     result.ok = true;
     result.bytes = std::move(bytes);
     return result;
