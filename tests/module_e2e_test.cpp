@@ -7,9 +7,9 @@
 
 #include "platform/platform.h"
 #include "platform/testing.h"
+#include "support/LoadedModule.h"
 #include "support/TempDir.h"
 #include "support/TestEnvironment.h"
-#include "tools/PluginModule.h"
 
 namespace ombrels {
 namespace {
@@ -29,17 +29,8 @@ std::vector<std::filesystem::path> Tree(const std::filesystem::path& root) {
 
 std::string UserName() { return platform::NativeOs().LogonName(253).value_or("error"); }
 
-class ModuleTest : public ::testing::Test {
+class ModuleTest : public testing::LoadedModule {
  protected:
-  void SetUp() override {
-    std::string error;
-    auto plugin = wdxhost::LoadPlugin(OMBRELS_MODULE_PATH, error);
-    ASSERT_TRUE(plugin) << error;
-    plugin_ = std::move(*plugin);
-    registry_.Set(platform::RegistryRoot::LocalMachine, "Software\\Quorvel\\Ombrels", "",
-                  install_.path().string() + '\0');
-  }
-
   std::string Settings() const { return install_.file("settings.ini"); }
   std::string File(const std::string& name) const { return install_.file("data") + sep_ + name; }
 
@@ -56,9 +47,6 @@ class ModuleTest : public ::testing::Test {
     WriteBytes(Settings(), text);
   }
 
-  testing::TestRegistry registry_;
-  TempDir install_;
-  wdxhost::Plugin plugin_;
   const std::string sep_ = std::string(1, platform::kPathSeparator);
 };
 

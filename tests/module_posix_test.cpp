@@ -11,9 +11,9 @@
 #include <future>
 
 #include "platform/testing.h"
+#include "support/LoadedModule.h"
 #include "support/TempDir.h"
 #include "support/TestEnvironment.h"
-#include "tools/PluginModule.h"
 
 namespace ombrels {
 namespace {
@@ -30,17 +30,8 @@ void MakeFifo(const std::filesystem::path& path) {
   ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0) << path;
 }
 
-class ModulePosixTest : public ::testing::Test {
+class ModulePosixTest : public testing::LoadedModule {
  protected:
-  void SetUp() override {
-    std::string error;
-    auto plugin = wdxhost::LoadPlugin(OMBRELS_MODULE_PATH, error);
-    ASSERT_TRUE(plugin) << error;
-    plugin_ = std::move(*plugin);
-    registry_.Set(platform::RegistryRoot::LocalMachine, "Software\\Quorvel\\Ombrels", "",
-                  install_.path().string() + '\0');
-  }
-
   std::filesystem::path RegistryValueFile() const {
     return std::filesystem::path(std::getenv("OMBRELS_REGISTRY_ROOT")) /
            "HKEY_LOCAL_MACHINE/Software/Quorvel/Ombrels/@";
@@ -69,10 +60,6 @@ class ModulePosixTest : public ::testing::Test {
     }
     return answer.get();
   }
-
-  testing::TestRegistry registry_;
-  testing::TempDir install_;
-  wdxhost::Plugin plugin_;
 };
 
 const std::pair<int, std::string> kNoMark{ft_fieldempty, ""};
