@@ -279,6 +279,49 @@ TEST(MemIniText, JumpsMissNoLineThePlainModelFinds) {
   EXPECT_EQ(Lookup(platform::Utf16ToUtf8(texts[2]), u"V", u"longkey"), u"5");
   EXPECT_EQ(Lookup(platform::Utf16ToUtf8(texts[4]), u"S", u"key"), std::nullopt);
 }
+
+// The key's last units compared several at a time: ASCII at the edges of
+// the small letters ("`" before "a", "{" after "z"), U+007F and U+0080 at
+// the edge of ASCII, a last unit beyond ASCII, letters that all have a
+// partner of another UTF-8 length.
+TEST(MemIniText, KeyEndsComparedSeveralUnitsAtATime) {
+  const std::pair<std::u16string, std::u16string> keys[] = {
+      {u"/pb@c`z{a", u"/PB@C`Z{A"},
+      {u"/abcdefg\u0080", u"/ABCDEFG\u0080"},
+      {u"/abcdefg\u007F", u"/ABCDEFG\u007F"},
+      {u"a\u007F", u"A\u007F"},
+      {u"/abc\u00E9", u"/ABC\u00C9"},
+      {u"/\u017F\u0131\u017F\u0131\u017F\u0131s\u0131", u"/SISISISI"},
+      {u"/q/abcdefgh\u017F", u"/Q/ABCDEFGHS"},
+      {u"/\u017Fabcdefg", u"/SABCDEFG"},
+  };
+  for (const auto& [stored, sought] : keys) {
+    const std::u16string text = u"[S]\n" + stored + u"=1\n";
+    for (const std::string& bytes :
+         {"\xEF\xBB\xBF" + platform::Utf16ToUtf8(text), testing::Utf16Bytes(text, false),
+          testing::Utf16Bytes(text, true)}) {
+      EXPECT_EQ(Lookup(bytes, u"S", sought), u"1") << platform::Utf16ToUtf8(sought);
+      EXPECT_EQ(Lookup(bytes, u"S", stored), u"1") << platform::Utf16ToUtf8(stored);
+    }
+  }
+}
+
+// UTF-16 is searched for "[" and its zero a block of units at a time: a
+// header at every place of a block; a zero right after a "[" in a line.
+TEST(MemIniText, Utf16HeaderAtEveryPlaceOfABlock) {
+  using namespace std::string_literals;
+  for (std::size_t pad = 0; pad < 140; ++pad) {
+    const std::u16string text = u"[S]\nk=" + std::u16string(pad, u'x') + u"\n[T]\nk=2\n";
+    for (const bool bigEndian : {false, true}) {
+      const std::string bytes = testing::Utf16Bytes(text, bigEndian);
+      EXPECT_EQ(Lookup(bytes, u"T", u"k"), u"2") << pad;
+      EXPECT_EQ(Lookup(bytes, u"S", u"k"), std::u16string(pad, u'x')) << pad;
+    }
+  }
+  const std::u16string cut = u"[S]\nk=1\nx[\0\n[S]\nk=2\n"s;
+  EXPECT_EQ(Lookup(testing::Utf16Bytes(cut), u"S", u"k"), u"1");
+  EXPECT_EQ(Lookup("x[S]\nk=1\n", u"S", u"k"), std::nullopt);  // "[" inside the first line
+}
 }  // namespace
 }  // namespace ombrels
 

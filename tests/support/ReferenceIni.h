@@ -8,7 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Utf8.h"
 #include "platform/platform.h"
 
 namespace ombrels::testing {
@@ -25,6 +24,44 @@ inline char16_t ReferenceUpper(char16_t c) {
   return static_cast<char16_t>((c + kUpperCaseDelta[block][c % 256]) % 0x10000);
 }
 
+// UTF-8 by the standard's table of well-formed sequences; each byte that
+// starts none becomes U+FFFD on its own. Written here rather than taken
+// from the product, which this model checks.
+inline std::u16string ReferenceUtf8(std::string_view bytes) {
+  std::u16string text;
+  std::size_t i = 0;
+  const auto at = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+  while (i < bytes.size()) {
+    const unsigned lead = at(i);
+    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    char32_t cp = length == 1   ? lead
+                  : length == 2 ? lead & 0x1F
+                  : length == 3 ? lead & 0x0F
+                                : lead & 0x07;
+    bool ok = (lead < 0x80 || (lead >= 0xC0 && lead <= 0xF4)) && i + length <= bytes.size();
+    for (std::size_t k = 1; ok && k < length; ++k) {
+      ok = (at(i + k) & 0xC0) == 0x80;
+      cp = (cp << 6) | (at(i + k) & 0x3F);
+    }
+    const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    ok = ok && cp >= least[length] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+    if (!ok) {
+      text.push_back(u'\uFFFD');
+      ++i;
+    } else if (cp >= 0x10000) {
+      text.push_back(static_cast<char16_t>(0xD800 | ((cp - 0x10000) >> 10)));
+      text.push_back(static_cast<char16_t>(0xDC00 | ((cp - 0x10000) & 0x3FF)));
+      i += length;
+    } else {
+      text.push_back(static_cast<char16_t>(cp));
+      i += length;
+    }
+  }
+  return text;
+}
+
+// Text without a mark is in the system's code page: decoded as UTF-8 where
+// that is the code page, by the system otherwise.
 inline std::u16string ReferenceDecode(std::string_view bytes) {
   std::u16string text;
   const auto utf16 = [&](bool bigEndian) {
@@ -39,7 +76,9 @@ inline std::u16string ReferenceDecode(std::string_view bytes) {
   } else if (bytes.substr(0, 2) == "\xFE\xFF") {
     utf16(true);
   } else if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-    text = platform::Utf8ToUtf16(bytes.substr(3));
+    text = ReferenceUtf8(bytes.substr(3));
+  } else if (platform::os().AnsiDecodesAsUtf8()) {
+    text = ReferenceUtf8(bytes.substr(0, bytes.find('\0')));
   } else {
     text = platform::os().AnsiToWide(bytes.substr(0, bytes.find('\0')));
   }
