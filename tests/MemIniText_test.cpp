@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
+
 #include "platform/Utf8.h"
 #include "platform/platform.h"
 #include "platform/testing.h"
@@ -16,6 +18,26 @@ namespace {
 std::optional<std::u16string> Lookup(std::string_view bytes, std::u16string_view section,
                                      std::u16string_view key) {
   return MemIniText(std::string(bytes)).Find(section, key);
+}
+
+// Each text in UTF-16 LE and BE, UTF-8 with its mark and ANSI answers every
+// query as the plain model of the rules does.
+void ExpectAnswersOfTheModel(std::span<const std::u16string> texts,
+                             std::span<const std::pair<std::u16string, std::u16string>> queries) {
+  for (const auto& text : texts) {
+    const std::string encodings[] = {
+        testing::Utf16Bytes(text, false), testing::Utf16Bytes(text, true),
+        "\xEF\xBB\xBF" + platform::Utf16ToUtf8(text), platform::os().WideToAnsi(text)};
+    for (const auto& bytes : encodings) {
+      const MemIniText product{std::string(bytes)};
+      const testing::ReferenceIni model(bytes);
+      for (const auto& [section, key] : queries) {
+        EXPECT_EQ(product.Find(section, key), model.Find(section, key))
+            << "section \"" << platform::Utf16ToUtf8(section) << "\" key \""
+            << platform::Utf16ToUtf8(key) << "\" in " << platform::Utf16ToUtf8(text);
+      }
+    }
+  }
 }
 
 TEST(MemIniText, ByteOrderMarksSelectTheEncoding) {
@@ -253,20 +275,7 @@ TEST(MemIniText, JumpsMissNoLineThePlainModelFinds) {
       {u"S", u"A\tB"},
       {u"S", u"\u0436"},
   };
-  for (const auto& text : texts) {
-    const std::string encodings[] = {
-        testing::Utf16Bytes(text, false), testing::Utf16Bytes(text, true),
-        "\xEF\xBB\xBF" + platform::Utf16ToUtf8(text), platform::os().WideToAnsi(text)};
-    for (const auto& bytes : encodings) {
-      const MemIniText product{std::string(bytes)};
-      const testing::ReferenceIni model(bytes);
-      for (const auto& [section, key] : queries) {
-        EXPECT_EQ(product.Find(section, key), model.Find(section, key))
-            << "section \"" << platform::Utf16ToUtf8(section) << "\" key \""
-            << platform::Utf16ToUtf8(key) << "\" in " << platform::Utf16ToUtf8(text);
-      }
-    }
-  }
+  ExpectAnswersOfTheModel(texts, queries);
   // A few answers spelt out, so that the model is not the only judge.
   const std::string utf8 = "\xEF\xBB\xBF" + platform::Utf16ToUtf8(texts[1]);
   EXPECT_EQ(Lookup(utf8, u"Files", u"/X/FILE_NAME.TXT"), u"1");
@@ -354,20 +363,7 @@ TEST(MemIniText, AnswersAsThePlainModelDoes) {
                                                                {u"S", u"\u00FF"},
                                                                {u"S", u" k"},
                                                                {u"Missing", u"k"}};
-  for (const auto& text : texts) {
-    const std::string encodings[] = {
-        testing::Utf16Bytes(text, false), testing::Utf16Bytes(text, true),
-        "\xEF\xBB\xBF" + platform::Utf16ToUtf8(text), platform::os().WideToAnsi(text)};
-    for (const auto& bytes : encodings) {
-      const MemIniText product{std::string(bytes)};
-      const testing::ReferenceIni model(bytes);
-      for (const auto& [section, key] : queries) {
-        EXPECT_EQ(product.Find(section, key), model.Find(section, key))
-            << "section \"" << platform::Utf16ToUtf8(section) << "\" key \""
-            << platform::Utf16ToUtf8(key) << "\" in " << platform::Utf16ToUtf8(text);
-      }
-    }
-  }
+  ExpectAnswersOfTheModel(texts, queries);
 }
 
 }  // namespace
