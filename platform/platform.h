@@ -125,4 +125,9 @@ class Os {
 // The backend in force: the native one, unless a test has put another in.
 Os& os();
 
+// Where the native backend reads a registry value, in words for a person:
+// the stand-in's file, or the registry views the key is looked up in.
+std::string DescribeRegistryValue(RegistryRoot root, const std::string& subKey,
+                                  const std::string& valueName);
+
 }  // namespace ombrels::platform

@@ -1,6 +1,7 @@
 // The install directory, read from the registry.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "platform/platform.h"
@@ -9,12 +10,21 @@ namespace ombrels {
 
 inline constexpr const char* kInstallKey = "Software\\Quorvel\\Ombrels";
 
+// What reading one registry value found: whether it could be read, the
+// size of its data in bytes, and the text made of it.
+struct RegistryReading {
+  bool read = false;
+  std::size_t size = 0;
+  std::string text;
+};
+
 // The data of one registry value as ANSI text: up to its first zero byte,
-// or all of it when it holds none. Empty when it cannot be read.
+// or all of it when it holds none. Empty when it cannot be read. `reading`,
+// when given, receives what was found.
 std::string ReadRegistryText(const std::string& subKey, const std::string& valueName,
-                             platform::RegistryRoot root);
+                             platform::RegistryRoot root, RegistryReading* reading = nullptr);
 
 // The default value of the install key under HKEY_LOCAL_MACHINE, unchanged.
-std::string GetInstallDir();
+std::string GetInstallDir(RegistryReading* reading = nullptr);
 
 }  // namespace ombrels

@@ -1,18 +1,34 @@
 #include "plugin/MarkStore.h"
 
+#include <exception>
+
 #include "platform/platform.h"
-#include "settings/SettingsFile.h"
+#include "settings/Text.h"
 #include "settings/TntIniFiles.h"
 
 namespace ombrels {
+namespace {
 
-std::int32_t LookupMarkNumber(const std::u16string& fileName) {
+std::string SettingsFileOf(MarkLookup* lookup) {
+  std::string path = GetSettingsFilePath(lookup ? &lookup->choice : nullptr);
+  if (lookup) lookup->settingsFile = path;
+  return path;
+}
+
+}  // namespace
+
+std::int32_t LookupMarkNumber(const std::u16string& fileName, MarkLookup* lookup) {
   try {
-    TTntIniFile ini(platform::os().AnsiToWide(GetSettingsFilePath()));
-    return ini.ReadEntryNumber(u"Files", fileName, 0);
+    TTntIniFile ini(platform::os().AnsiToWide(SettingsFileOf(lookup)));
+    std::u16string entry = ini.ReadEntry(u"Files", fileName, u"");
+    if (lookup) lookup->entry = entry;
+    return TTntCustomIniFile::EntryNumber(std::move(entry), 0);
+  } catch (const std::exception& error) {
+    if (lookup) NoteFailure(lookup->failure, error.what());
   } catch (...) {
-    return 0;
+    if (lookup) NoteFailure(lookup->failure, "unknown failure");
   }
+  return 0;
 }
 
 }  // namespace ombrels

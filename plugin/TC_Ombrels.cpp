@@ -43,16 +43,43 @@ void BoundedCopy(char* dest, std::string_view source, std::int32_t maxLen) {
   dest[length] = '\0';
 }
 
-std::string MarkNameOf(std::int32_t number) {
+std::string MarkNameOf(std::int32_t number, std::optional<Translation>* translation) {
   auto& os = platform::os();
   std::u16string text = os.AnsiToWide(std::to_string(number));
-  if (number >= 1 && number <= 10) text = Translate(kMarkNames[number - 1]);
+  if (number >= 1 && number <= 10) {
+    text = Translate(kMarkNames[number - 1], translation ? &translation->emplace() : nullptr);
+  }
   if (number == 0) text.clear();
   return os.WideToAnsi(text);
 }
 
-std::string GetMarkText(std::string_view fileName) {
-  return MarkNameOf(LookupMarkNumber(platform::os().AnsiToWide(fileName)));
+std::string GetMarkText(std::string_view fileName, MarkText* steps) {
+  const std::int32_t number =
+      LookupMarkNumber(platform::os().AnsiToWide(fileName), steps ? &steps->lookup : nullptr);
+  std::string text = MarkNameOf(number, steps ? &steps->translation : nullptr);
+  if (steps) {
+    steps->number = number;
+    steps->text = text;
+  }
+  return text;
+}
+
+int GetFieldValue(const char* fileName, int fieldIndex, void* fieldValue, int maxLen,
+                  std::optional<MarkText>* steps) {
+  if (!IsField(fieldIndex)) return ft_nosuchfield;
+  if (fieldValue == nullptr || maxLen <= 0) return ft_fieldempty;
+  char* const value = static_cast<char*>(fieldValue);
+  try {
+    const std::string text =
+        fileName ? GetMarkText(fileName, steps ? &steps->emplace() : nullptr) : std::string();
+    BoundedCopy(value, text, maxLen);
+    const int type = kFields[fieldIndex].type;
+    if (type == ft_string && value[0] == '\0') return ft_fieldempty;
+    return type;
+  } catch (...) {
+    value[0] = '\0';
+    return ft_fieldempty;
+  }
 }
 
 }  // namespace ombrels
@@ -75,18 +102,5 @@ extern "C" OMBRELS_EXPORT int OMBRELS_CALL ContentGetSupportedField(int FieldInd
 extern "C" OMBRELS_EXPORT int OMBRELS_CALL ContentGetValue(const char* FileName, int FieldIndex,
                                                            int /*UnitIndex*/, void* FieldValue,
                                                            int maxlen, int /*flags*/) {
-  using namespace ombrels;
-  if (!IsField(FieldIndex)) return ft_nosuchfield;
-  if (FieldValue == nullptr || maxlen <= 0) return ft_fieldempty;
-  char* const value = static_cast<char*>(FieldValue);
-  try {
-    const std::string text = FileName ? GetMarkText(FileName) : std::string();
-    BoundedCopy(value, text, maxlen);
-    const int type = kFields[FieldIndex].type;
-    if (type == ft_string && value[0] == '\0') return ft_fieldempty;
-    return type;
-  } catch (...) {
-    value[0] = '\0';
-    return ft_fieldempty;
-  }
+  return ombrels::GetFieldValue(FileName, FieldIndex, FieldValue, maxlen);
 }

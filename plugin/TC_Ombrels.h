@@ -3,8 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "plugin/MarkStore.h"
+#include "translation/Translation.h"
 
 namespace ombrels {
 
@@ -14,10 +18,27 @@ namespace ombrels {
 void BoundedCopy(char* dest, std::string_view source, std::int32_t maxLen);
 
 // The display text of a mark number: "" for 0, the (translated) name for 1
-// to 10, the decimal digits for any other number.
-std::string MarkNameOf(std::int32_t number);
+// to 10, the decimal digits for any other number. `translation`, when
+// given, receives how a name was translated.
+std::string MarkNameOf(std::int32_t number, std::optional<Translation>* translation = nullptr);
 
-// The display text of a file's mark.
-std::string GetMarkText(std::string_view fileName);
+// How a file's display text came about, for whoever asks to see it.
+struct MarkText {
+  MarkLookup lookup;
+  std::int32_t number = 0;
+  std::optional<Translation> translation;  // for marks 1 to 10
+  std::string text;
+};
+
+// The display text of a file's mark. `steps`, when given, receives how it
+// came about.
+std::string GetMarkText(std::string_view fileName, MarkText* steps = nullptr);
+
+// What ContentGetValue does: the value of field `fieldIndex` for a file,
+// copied into `fieldValue` (a buffer of `maxLen` bytes), and the result
+// code. `steps`, when given, receives how the text came about if it was
+// looked up.
+int GetFieldValue(const char* fileName, int fieldIndex, void* fieldValue, int maxLen,
+                  std::optional<MarkText>* steps = nullptr);
 
 }  // namespace ombrels

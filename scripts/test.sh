@@ -191,6 +191,7 @@ query_module() {
 single_byte="Win32Os.SingleByteCodePageBestFitAndDefault Win32Os.TranslationOutsideTheCodePageGetsBestFitOrDefault"
 double_byte="Win32Os.DoubleByteCodePageNeverCutsACharacter Win32Os.DirectoryChainWalksDoubleByteCharacters"
 non_ascii=ModuleTest.FindsANonAsciiNameInAUtf16Store
+explain=ModuleTest.ExplainShowsTheRoadOfEachValue  # wdxquery.exe --explain against the module
 
 # Each wine has its own prefix and server, and most of their time is spent
 # waiting on their servers: the 32-bit tests run beside the 64-bit ones,
@@ -201,7 +202,7 @@ wine32_log="$builds/win32/wine-tests.log"
   with_wine 32
   run_wine C.UTF-8 "$single_byte" tests/ombrels_unit_tests.exe
   run_wine ja_JP.UTF-8 "$double_byte" tests/ombrels_unit_tests.exe
-  run_wine C.UTF-8 "$non_ascii ModuleConcurrency.AnswersStayConsistentWhileFilesAreReplaced" \
+  run_wine C.UTF-8 "$non_ascii $explain ModuleConcurrency.AnswersStayConsistentWhileFilesAreReplaced" \
     tests/ombrels_module_tests.exe
   run_wine ja_JP.UTF-8 "$non_ascii" tests/ombrels_module_tests.exe 'ModuleTest.*'
   run_wine C.UTF-8 HostileTest.FiftyMegabyteStore tests/ombrels_hostile_tests.exe
@@ -211,7 +212,7 @@ wine32_pid=$!
 with_wine 64
 run_wine C.UTF-8 "$single_byte Win32Os.RegistryViewsOfThe64BitModule" tests/ombrels_unit_tests.exe
 run_wine ja_JP.UTF-8 "$double_byte" tests/ombrels_unit_tests.exe
-run_wine C.UTF-8 "$non_ascii ModuleConcurrency.AnswersStayConsistentWhileFilesAreReplaced" tests/ombrels_module_tests.exe
+run_wine C.UTF-8 "$non_ascii $explain ModuleConcurrency.AnswersStayConsistentWhileFilesAreReplaced" tests/ombrels_module_tests.exe
 run_wine ja_JP.UTF-8 "$non_ascii" tests/ombrels_module_tests.exe 'ModuleTest.*'
 run_wine C.UTF-8 HostileTest.FiftyMegabyteStore tests/ombrels_hostile_tests.exe
 query_module TC_Ombrels.wdx64

@@ -485,6 +485,29 @@ std::optional<std::u16string> FindIn(const Text& text, std::u16string_view secti
   return FindKey(text.Prefix(end), body, Folded(key), Text::MatchLengths(key));
 }
 
+// The keys of the last section named `section`, walked line by line.
+template <typename Text>
+std::vector<std::u16string> KeysIn(const Text& text, std::u16string_view section) {
+  std::vector<std::u16string> keys;
+  std::size_t end = 0;
+  const Range body = LastSection(text, Folded(section), end);
+  if (body.begin == npos) return keys;
+  LineEnds<Text> lineEnds(text);
+  for (std::size_t line = body.begin; line < body.end;) {
+    const std::size_t lineEnd = std::min(lineEnds.EndOf(line), body.end);
+    std::size_t b = line;
+    while (b < lineEnd && IsBlank(text[b])) ++b;
+    const std::size_t equals = text.Find('=', b, lineEnd);
+    if (b < lineEnd && text[b] != u';' && equals != npos) {
+      std::size_t e = equals;
+      while (e > b && IsBlank(text[e - 1])) --e;
+      keys.push_back(text.Copy(b, e));
+    }
+    line = lineEnd + 1;
+  }
+  return keys;
+}
+
 bool StartsWith(std::string_view bytes, std::string_view mark) {
   return bytes.substr(0, mark.size()) == mark;
 }
@@ -530,6 +553,16 @@ std::optional<std::u16string> MemIniText::Find(std::u16string_view section,
           ? text
           : std::string_view(reinterpret_cast<const char*>(wide_.data()), wide_.size() * 2);
   return FindIn(Utf16Text(bytes, encoding_ == Encoding::kUtf16Be), section, key);
+}
+
+std::vector<std::u16string> MemIniText::Keys(std::u16string_view section) const {
+  const std::string_view text = bytes_.view().substr(begin_, size_);
+  if (encoding_ == Encoding::kUtf8) return KeysIn(Utf8Text(text), section);
+  const std::string_view bytes =
+      wide_.empty()
+          ? text
+          : std::string_view(reinterpret_cast<const char*>(wide_.data()), wide_.size() * 2);
+  return KeysIn(Utf16Text(bytes, encoding_ == Encoding::kUtf16Be), section);
 }
 
 }  // namespace ombrels

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -32,6 +33,11 @@ class MemIniText {
   // The value of the key in the last section of that name, from the last
   // line that holds the key; nullopt when the section or key is missing.
   std::optional<std::u16string> Find(std::u16string_view section, std::u16string_view key) const;
+
+  // The keys of the last section of that name, in the file's order: each
+  // line's text before its first "=", trimmed (comments and lines without
+  // "=" hold none). Empty when the section is missing.
+  std::vector<std::u16string> Keys(std::u16string_view section) const;
 
  private:
   enum class Encoding { kUtf8, kUtf16Le, kUtf16Be };

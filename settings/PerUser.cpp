@@ -22,7 +22,7 @@ std::string GetCurrentUserName() {
   }
 }
 
-bool ForceDirectoryChain(const std::string& path) {
+bool ForceDirectoryChain(const std::string& path, std::vector<std::string>* created) {
   auto& os = platform::os();
   constexpr char sep = platform::kPathSeparator;
 
@@ -37,7 +37,10 @@ bool ForceDirectoryChain(const std::string& path) {
     const bool atEnd = pos == path.size();
     if (atEnd ? !trailing : path[pos] == sep) {
       const std::string prefix = path.substr(0, pos) + sep;
-      if (!os.IsDirectory(prefix) && !os.MakeDirectory(prefix)) return false;
+      if (!os.IsDirectory(prefix)) {
+        if (!os.MakeDirectory(prefix)) return false;
+        if (created) created->push_back(prefix);
+      }
     }
     if (atEnd) return true;
   }

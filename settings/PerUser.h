@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace ombrels {
 
@@ -12,7 +13,8 @@ std::string GetCurrentUserName();
 
 // Creates every missing folder along `path`, from the root down; true when
 // all of them exist at the end. Walks characters of the code page, so a
-// trail byte equal to the separator never ends a folder name.
-bool ForceDirectoryChain(const std::string& path);
+// trail byte equal to the separator never ends a folder name. Each folder
+// made is added to `created` when it is given.
+bool ForceDirectoryChain(const std::string& path, std::vector<std::string>* created = nullptr);
 
 }  // namespace ombrels

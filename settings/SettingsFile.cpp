@@ -1,7 +1,8 @@
 #include "settings/SettingsFile.h"
 
+#include <exception>
+
 #include "platform/platform.h"
-#include "plugin/InstallDir.h"
 #include "settings/PerUser.h"
 #include "settings/Text.h"
 #include "settings/TntIniFiles.h"
@@ -11,36 +12,61 @@ namespace {
 
 constexpr std::string_view kSep(&platform::kPathSeparator, 1);
 
+// The shared settings file of an install directory.
+std::string SharedFileOf(std::string_view installDir) {
+  return Join({installDir, kSep, "settings.ini"});
+}
+
+// The shared settings file, as the reader's wide file name.
+std::u16string SharedFileName(SettingsFileChoice* choice) {
+  const std::string shared = SharedFileOf(GetInstallDir(choice ? &choice->installDir : nullptr));
+  if (choice) choice->shared = shared;
+  return platform::os().AnsiToWide(shared);
+}
+
 // The "BasePerUser" option of the shared file; "0" when it cannot be read.
-std::string ReadBasePerUser() {
+std::string ReadBasePerUser(SettingsFileChoice* choice) {
   try {
     auto& os = platform::os();
-    TTntIniFile ini(os.AnsiToWide(GetSharedSettingsFilePath()));
-    return os.WideToAnsi(ini.ReadEntry(u"Options", u"BasePerUser", u"0"));
+    TTntIniFile ini(SharedFileName(choice));
+    std::string option = os.WideToAnsi(ini.ReadEntry(u"Options", u"BasePerUser", u"0"));
+    if (choice) choice->basePerUser = option;
+    return option;
+  } catch (const std::exception& error) {
+    if (choice) NoteFailure(choice->failure, error.what());
   } catch (...) {
-    return "0";
+    if (choice) NoteFailure(choice->failure, "unknown failure");
   }
+  if (choice) choice->basePerUser = "0";
+  return "0";
 }
 
 }  // namespace
 
-std::string GetSharedSettingsFilePath() { return Join({GetInstallDir(), kSep, "settings.ini"}); }
+std::string GetSharedSettingsFilePath() { return SharedFileOf(GetInstallDir()); }
 
-std::string GetSettingsFilePath() {
-  if (ReadBasePerUser() == "0") return GetSharedSettingsFilePath();
+std::string GetSettingsFilePath(SettingsFileChoice* choice) {
+  if (ReadBasePerUser(choice) == "0") return GetSharedSettingsFilePath();  // the registry again
+  if (choice) choice->perUser = true;
 
   std::string folder;
   if (const auto appData = platform::os().AppDataFolder()) {
+    if (choice) choice->appData = *appData;
     folder = Join({*appData, kSep, "Quorvel Ombrels"});
     try {
-      ForceDirectoryChain(folder);
+      ForceDirectoryChain(folder, choice ? &choice->created : nullptr);
     } catch (...) {
       // A folder that cannot be made leaves a file that reads as empty.
     }
   } else {
     folder = GetInstallDir();
   }
-  return Join({folder, kSep, GetCurrentUserName(), ".ini"});
+  std::string userName = GetCurrentUserName();
+  if (choice) {
+    choice->folder = folder;
+    choice->userName = userName;
+  }
+  return Join({folder, kSep, userName, ".ini"});
 }
 
 }  // namespace ombrels

@@ -34,4 +34,14 @@ inline std::string Join(std::initializer_list<std::string_view> parts) {
   return joined;
 }
 
+// Keeps what a guard caught, for whoever looks at the steps of a lookup;
+// never fails itself, so that the guard's fallback stands.
+inline void NoteFailure(std::string& to, const char* what) noexcept {
+  try {
+    to = what ? what : "";
+  } catch (...) {
+    to.clear();
+  }
+}
+
 }  // namespace ombrels

@@ -15,7 +15,10 @@ constexpr std::size_t kProfileBufferChars = 2048;
 std::int32_t TTntCustomIniFile::ReadEntryNumber(const std::u16string& section,
                                                 const std::u16string& key,
                                                 std::int32_t defaultValue) {
-  std::u16string text = ReadEntry(section, key, u"");
+  return EntryNumber(ReadEntry(section, key, u""), defaultValue);
+}
+
+std::int32_t TTntCustomIniFile::EntryNumber(std::u16string text, std::int32_t defaultValue) {
   if (text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X'))
     text.replace(0, 2, u"$");
   // ASCII text is its own ANSI form; anything else goes through the code
@@ -53,6 +56,10 @@ std::u16string TTntMemIniFile::ReadEntry(const std::u16string& section, const st
   std::optional<std::u16string> value = text_.Find(section, key);
   if (!value) return defaultValue;
   return std::move(*value);
+}
+
+std::vector<std::u16string> TTntMemIniFile::ReadSection(const std::u16string& section) const {
+  return text_.Keys(section);
 }
 
 TTntMemIniFile_V2::TTntMemIniFile_V2(std::u16string fileName)

@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "settings/MemIniText.h"
 
@@ -33,6 +34,8 @@ class TTntCustomIniFile {
   // The entry as a signed 32-bit integer; `defaultValue` when it is none.
   std::int32_t ReadEntryNumber(const std::u16string& section, const std::u16string& key,
                                std::int32_t defaultValue);
+  // An entry's text, read with the empty default, as ReadEntryNumber takes it.
+  static std::int32_t EntryNumber(std::u16string text, std::int32_t defaultValue);
 
  private:
   std::u16string fileName_;
@@ -44,6 +47,8 @@ class TTntMemIniFile : public TTntCustomIniFile {
   explicit TTntMemIniFile(std::u16string fileName);
   std::u16string ReadEntry(const std::u16string& section, const std::u16string& key,
                            const std::u16string& defaultValue) override;
+  // The keys of the last section of that name, in the file's order.
+  std::vector<std::u16string> ReadSection(const std::u16string& section) const;
 
  protected:
   struct DeferLoad {};

@@ -104,6 +104,26 @@ TEST_F(MemReaderTest, FixtureFilesInEveryEncoding) {
   }
 }
 
+// The keys shown when a path is spelt otherwise: those of the last section
+// of the name, as lines split at their first "=", in each encoding.
+TEST_F(MemReaderTest, ListsTheKeysOfTheLastSectionOfTheName) {
+  const std::u16string text =
+      u"[Files]\r\nearly=1\r\n[Other]\r\nx=2\r\n[ files ]\r\n  a b = 3\r\n;c=4\r\n"
+      u"no equals\r\n\r\n=5\r\nd\u00E9=6\r[x] tail=9\nk==7\n[Other]\ny=8";
+  const std::string utf8 =
+      "\xEF\xBB\xBF[Files]\r\nearly=1\r\n[Other]\r\nx=2\r\n[ files ]\r\n  a b = 3\r\n;c=4\r\n"
+      "no equals\r\n\r\n=5\r\nd\xC3\xA9=6\r[x] tail=9\nk==7\n[Other]\ny=8";
+  const std::string after = "[Files]\nz=1";  // behind a zero, which ends the text
+  const std::vector<std::u16string> keys = {u"a b", u"", u"d\u00E9", u"[x] tail", u"k"};
+  for (const std::string& bytes :
+       {utf8 + '\0' + after, testing::Utf16Bytes(text + u'\0' + u"[Files]\nz=1"),
+        testing::Utf16Bytes(text + u'\0' + u"[Files]\nz=1", true)}) {
+    WriteBytes(dir_.path() / "s.ini", bytes);
+    EXPECT_EQ(TTntMemIniFile(Wide(dir_.file("s.ini"))).ReadSection(u"FILES"), keys);
+  }
+  EXPECT_TRUE(TTntMemIniFile(Wide(dir_.file("s.ini"))).ReadSection(u"None").empty());
+}
+
 TEST(NtReader, GoesThroughTheProfileApiAndFlushesAtRelease) {
   NtOs os;
   platform::ScopedOs scoped(os);

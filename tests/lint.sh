@@ -6,7 +6,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$1
 cd "$root"
 native=(platform/os.cpp platform/Utf8.cpp platform/posix/PosixOs.cpp settings/*.cpp plugin/*.cpp
-        translation/*.cpp tools/PluginModule.cpp tools/PluginModule_posix.cpp tools/wdxquery.cpp)
+        translation/*.cpp tools/PluginModule.cpp tools/PluginModule_posix.cpp tools/wdxquery.cpp
+        tools/Explain.cpp)
 windows=(platform/win32/Win32Os.cpp tools/PluginModule_win32.cpp)
 mingw=/usr/lib/gcc/x86_64-w64-mingw32/12-posix
 

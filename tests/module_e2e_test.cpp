@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <sstream>
 
 #include "platform/platform.h"
 #include "platform/testing.h"
@@ -218,6 +219,89 @@ TEST_F(ModuleTest, CutTranslationKeepsWholeCharacters) {
     EXPECT_EQ(Value(File("a.txt"), static_cast<int>(one.size())),
               std::pair(int{ft_fieldempty}, ""s));
   }
+}
+
+// The host tool's --explain, run as a user runs it, for a translated, a
+// plain and a missing mark: from the shared file, then from the user's own.
+// Each explanation ends in the module's own answer.
+TEST_F(ModuleTest, ExplainShowsTheRoadOfEachValue) {
+  TempDir appData;
+  testing::ScopedAppData scoped(appData.path().string());
+  WriteBytes(install_.path() / "langs" / "Deutsch", "[Dict]\r\nCool=Klasse\r\n");
+  const std::string marks = "[Translate]\r\nCurLang=Deutsch\r\n[Files]\r\n" + File("a.txt") +
+                            "=2\r\n" + File("b.txt") + "=7\r\n" + install_.file("old") + sep_ +
+                            "C.TXT=3\r\n";
+  const std::vector<std::string> files = {File("a.txt"), File("b.txt"), File("c.txt")};
+  const auto has = [](const std::string& block, const std::string& line) {
+    return block.find("\n" + line + "\n") != std::string::npos;
+  };
+
+  // Each file's explanation, by the quoted name that heads it.
+  const auto explain = [&](const std::vector<std::string>& names) {
+    std::vector<std::string> args = {OMBRELS_WDXQUERY_PATH, "--explain", OMBRELS_MODULE_PATH};
+    args.insert(args.end(), names.begin(), names.end());
+    const testing::ProgramRun run = testing::RunProgram(args);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    std::map<std::string, std::string> blocks;
+    std::istringstream lines(run.output);
+    std::string head;
+    for (std::string line; std::getline(lines, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.rfind("  ", 0) == 0) {
+        blocks[head] += line + "\n";
+      } else {
+        head = line;
+        blocks[head] = "\n";
+      }
+    }
+    for (const std::string& name : names) {
+      const auto [code, text] = Value(name);
+      const std::string answer = std::to_string(code) +
+                                 (code == ft_string ? " (ft_string) \"" : " (ft_fieldempty) \"") +
+                                 text + "\"";
+      const std::string& block = blocks["\"" + name + "\""];
+      const std::string end = "\n  value: " + answer + "\n  module: " + answer + ", the same\n";
+      EXPECT_TRUE(block.size() >= end.size() && block.substr(block.size() - end.size()) == end)
+          << "explanation of " << name << " does not end in the module's answer " << answer << ":"
+          << block;
+    }
+    return blocks;
+  };
+  const auto checkMarks = [&](std::map<std::string, std::string> blocks) {
+    const std::string& translated = blocks["\"" + files[0] + "\""];
+    EXPECT_TRUE(has(translated,
+                    "    language file: \"" + install_.file("langs") + sep_ + "Deutsch\" (exists)"))
+        << translated;
+    EXPECT_TRUE(has(translated, "    [Dict] entry \"Cool\": \"Klasse\" -> \"Klasse\""))
+        << translated;
+    const std::string& plain = blocks["\"" + files[1] + "\""];
+    EXPECT_TRUE(has(plain, "    [Dict] entry \"Important\": no entry -> English")) << plain;
+    const std::string& missing = blocks["\"" + files[2] + "\""];
+    EXPECT_TRUE(has(missing, "  [Files] entry \"" + files[2] +
+                                 "\": no entry -> mark 0: the store has no mark for this path"))
+        << missing;
+    EXPECT_TRUE(has(missing, "      \"" + install_.file("old") + sep_ + "C.TXT\"")) << missing;
+  };
+
+  WriteBytes(Settings(), "[Options]\r\nBasePerUser=0\r\n" + marks);
+  const auto shared = explain(files);
+  checkMarks(shared);
+  EXPECT_TRUE(has(shared.at("\"" + files[0] + "\""),
+                  "  settings file in force: \"" + Settings() + "\" (exists)"));
+
+  // Per user: the first request makes the user's folder; the user's file
+  // holds the marks and the language.
+  WriteBytes(Settings(), "[Options]\r\nBasePerUser=1\r\n" + marks);
+  const std::string userFile = "Quorvel Ombrels" + sep_ + UserName() + ".ini\"";
+  const std::string first = explain({files[0]}).at("\"" + files[0] + "\"");
+  EXPECT_NE(first.find("Quorvel Ombrels" + sep_ + "\"\n"), std::string::npos) << first;
+  EXPECT_NE(first.find(userFile + " (does not exist)\n"), std::string::npos) << first;
+  WriteBytes(appData.path() / "Quorvel Ombrels" / (UserName() + ".ini"), marks);
+  const auto perUser = explain(files);
+  checkMarks(perUser);
+  const std::string& again = perUser.at("\"" + files[0] + "\"");
+  EXPECT_TRUE(has(again, "    folders created: none")) << again;
+  EXPECT_NE(again.find(userFile + " (exists)\n"), std::string::npos) << again;
 }
 
 }  // namespace

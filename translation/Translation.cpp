@@ -1,5 +1,7 @@
 #include "translation/Translation.h"
 
+#include <exception>
+
 #include "platform/platform.h"
 #include "plugin/InstallDir.h"
 #include "settings/SettingsFile.h"
@@ -25,32 +27,50 @@ std::u16string WithLineBreaks(std::u16string_view value) {
 
 }  // namespace
 
-std::string GetLanguageFilePath() {
+std::string GetLanguageFilePath(LanguageFileChoice* choice) {
   try {
     auto& os = platform::os();
     std::string language;
     {
-      TTntIniFile ini(os.AnsiToWide(GetSettingsFilePath()));
+      std::string settingsFile = GetSettingsFilePath(choice ? &choice->choice : nullptr);
+      if (choice) choice->settingsFile = settingsFile;
+      TTntIniFile ini(os.AnsiToWide(settingsFile));
       language = os.WideToAnsi(ini.ReadEntry(u"Translate", u"CurLang", u"Default"));
     }
+    if (choice) choice->curLang = language;
     const std::string_view sep(&platform::kPathSeparator, 1);
     return Join({GetInstallDir(), sep, "langs", sep, language});
+  } catch (const std::exception& error) {
+    if (choice) NoteFailure(choice->failure, error.what());
   } catch (...) {
-    return "Default";
+    if (choice) NoteFailure(choice->failure, "unknown failure");
   }
+  return "Default";
 }
 
-std::u16string Translate(std::string_view text) {
+std::u16string Translate(std::string_view text, Translation* translation) {
   auto& os = platform::os();
   const std::u16string key = os.AnsiToWide(Trim(text));
-  const std::string languageFile = GetLanguageFilePath();
-  if (!os.IsFile(languageFile)) return os.AnsiToWide(text);
+  const std::string languageFile =
+      GetLanguageFilePath(translation ? &translation->language : nullptr);
+  const bool exists = os.IsFile(languageFile);
+  if (translation) {
+    translation->key = key;
+    translation->languageFile = languageFile;
+    translation->languageFileExists = exists;
+  }
+  if (!exists) return os.AnsiToWide(text);
 
   std::u16string value;
   try {
     TTntIniFile ini(os.AnsiToWide(languageFile));
     value = ini.ReadEntry(u"Dict", key, key);
+    if (translation) translation->entry = value;
+  } catch (const std::exception& error) {
+    if (translation) NoteFailure(translation->failure, error.what());
+    return os.AnsiToWide(text);
   } catch (...) {
+    if (translation) NoteFailure(translation->failure, "unknown failure");
     return os.AnsiToWide(text);
   }
   if (Trim(std::u16string_view(value)).empty()) return os.AnsiToWide(text);

@@ -133,17 +133,25 @@ std::optional<std::string> KeyFolder(RegistryRoot root, const std::string& subKe
   return folder;
 }
 
+// The file that holds a value; nullopt when a name would leave the tree.
+std::optional<std::string> ValueFile(RegistryRoot root, const std::string& subKey,
+                                     const std::string& valueName) {
+  const auto folder = KeyFolder(root, subKey);
+  if (!folder) return std::nullopt;
+  const std::string file = valueName.empty() ? "@" : valueName;
+  if (!IsPlainName(file)) return std::nullopt;
+  return *folder + "/" + file;
+}
+
 class PosixOs final : public Os {
  public:
   std::optional<std::string> RegistryValue(RegistryRoot root, const std::string& subKey,
                                            const std::string& valueName) override {
-    const auto folder = KeyFolder(root, subKey);
-    if (!folder) return std::nullopt;
     // A key that cannot be opened (no such folder) has no value to read
     // either: opening the value's file tells both at once.
-    const std::string file = valueName.empty() ? "@" : valueName;
-    if (!IsPlainName(file)) return std::nullopt;
-    FileBytes data = ReadRegular(*folder + "/" + file);
+    const auto file = ValueFile(root, subKey, valueName);
+    if (!file) return std::nullopt;
+    FileBytes data = ReadRegular(*file);
     if (!data.ok) return std::nullopt;
     return std::string(data.bytes.view());
   }
@@ -225,6 +233,12 @@ class PosixOs final : public Os {
 };
 
 }  // namespace
+
+std::string DescribeRegistryValue(RegistryRoot root, const std::string& subKey,
+                                  const std::string& valueName) {
+  const auto file = ValueFile(root, subKey, valueName);
+  return file ? "the file " + *file : "no file: a name would leave " + RegistryRootFolder();
+}
 
 Os& NativeOs() {
   static PosixOs instance;

@@ -281,6 +281,14 @@ class Win32Os final : public Os {
 
 }  // namespace
 
+std::string DescribeRegistryValue(RegistryRoot, const std::string&, const std::string&) {
+#if defined(_WIN64)
+  return "the registry's 32-bit view, then its 64-bit view when the key is absent there";
+#else
+  return "the registry's 32-bit view";
+#endif
+}
+
 Os& NativeOs() {
   static Win32Os instance;
   return instance;

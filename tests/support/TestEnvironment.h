@@ -1,5 +1,6 @@
 // The parts of the system a test sets up: registry values (in the native
-// registry or its stand-in) and the user's application-data folder.
+// registry or its stand-in) and the user's application-data folder; and
+// programs it runs.
 #pragma once
 
 #include <optional>
@@ -44,5 +45,13 @@ class ScopedAppData {
  private:
   std::optional<std::string> previous_;
 };
+
+// Runs a program with these arguments (the program's path first) and waits
+// for it: its exit code and what it wrote to its standard output.
+struct ProgramRun {
+  int exitCode = -1;
+  std::string output;
+};
+ProgramRun RunProgram(const std::vector<std::string>& args);
 
 }  // namespace ombrels::testing

@@ -69,4 +69,53 @@ ScopedAppData::~ScopedAppData() {
   SetShellAppData(previous_.value_or("%USERPROFILE%\\AppData\\Roaming"));
 }
 
+ProgramRun RunProgram(const std::vector<std::string>& args) {
+  // Each argument quoted as the C runtime splits a command line: backslashes
+  // count only before a quotation mark.
+  std::string command;
+  for (const std::string& arg : args) {
+    command += command.empty() ? "\"" : " \"";
+    std::size_t slashes = 0;
+    for (char c : arg) {
+      if (c == '\\') {
+        ++slashes;
+        continue;
+      }
+      command.append(c == '"' ? 2 * slashes + 1 : slashes, '\\');
+      slashes = 0;
+      command += c;
+    }
+    command.append(2 * slashes, '\\');
+    command += '"';
+  }
+  ProgramRun run;
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION process{};
+  const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                      nullptr, &startup, &process);
+  CloseHandle(writeEnd);
+  if (started) {
+    char buffer[4096];
+    DWORD n = 0;
+    while (ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n > 0)
+      run.output.append(buffer, n);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    if (GetExitCodeProcess(process.hProcess, &code)) run.exitCode = static_cast<int>(code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+  }
+  CloseHandle(readEnd);
+  return run;
+}
+
 }  // namespace ombrels::testing
