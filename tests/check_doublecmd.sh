@@ -15,7 +15,7 @@ limit=180 # seconds for the whole check; every wait inside is shorter
 if [[ -z "${OMBRELS_HOST_CHECK_LIMITED:-}" ]]; then
   # timeout runs the check in a process group of its own, so an interrupt
   # reaches it through timeout, which passes it on.
-  OMBRELS_HOST_CHECK_LIMITED=1 timeout -k 10 "$limit" "$0" "$@" &
+  OMBRELS_HOST_CHECK_LIMITED=1 timeout -k 10 "$limit" bash "$0" "$@" &
   limited=$!
   trap 'kill -TERM "$limited" 2>/dev/null' INT TERM
   while :; do
@@ -42,7 +42,7 @@ for tool in doublecmd Xvfb xdotool xclip ${screenshot:+import}; do
 done
 [[ -f "$module" ]] || fail "no module at $module"
 
-xvfb_pid= dc_pid=
+xvfb_pid='' dc_pid=''
 cleanup() {
   local pid
   for pid in $dc_pid $xvfb_pid; do
@@ -172,7 +172,8 @@ Xvfb -displayfd 3 -screen 0 800x520x24 -nolisten tcp 3>"$work/display" >"$work/x
 xvfb_pid=$!
 for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
 [[ -s "$work/display" ]] || { cat "$work/xvfb.log" >&2; fail "Xvfb did not start within 10 s"; }
-export DISPLAY=":$(head -n 1 "$work/display")"
+DISPLAY=":$(head -n 1 "$work/display")"
+export DISPLAY
 
 env -u DBUS_SESSION_BUS_ADDRESS HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" \
   XDG_CACHE_HOME="$work/home/.cache" XDG_DATA_HOME="$work/home/.local/share" \
@@ -180,7 +181,8 @@ env -u DBUS_SESSION_BUS_ADDRESS HOME="$work/home" XDG_CONFIG_HOME="$work/home/.c
   doublecmd --no-splash --config-dir="$work/config" >"$work/doublecmd.log" 2>&1 &
 dc_pid=$!
 window=
-for _ in $(seq 300); do
+started=$SECONDS
+while ((SECONDS - started < 30)); do
   kill -0 "$dc_pid" 2>/dev/null ||
     { tail -n 20 "$work/doublecmd.log" >&2; fail "Double Commander ended before showing a window"; }
   window=$(timeout 5 xdotool search --onlyvisible --name '^Double Commander' 2>/dev/null | head -n 1) || true
@@ -195,25 +197,27 @@ press() {
   timeout 10 xdotool windowfocus --sync "$window" key "$1" || fail "could not press $1 in the host's window"
 }
 
+indent() { sed 's/^/    /'; }
+
 # expect LANGUAGE NAME=VALUE... : marks all files, copies what the shown
 # columns hold for them and compares it with the expected values; the host
 # reads plugin fields in the background, so this asks again for up to 20 s.
 expect() {
   local language=$1; shift
-  local want shown= pair
+  local want shown pair asked=$SECONDS
   want=$(for pair in "$@"; do printf '%s\t%s\n' "${pair%%=*}" "${pair#*=}"; done | sort)
-  for _ in $(seq 40); do
+  while :; do
     press F5 # cm_MarkMarkAll
     press F6 # cm_CopyFileDetailsToClip
     shown=$(timeout 5 xclip -o -selection clipboard 2>/dev/null | tr -d '\r\000' | sort) || true
-    [[ "$shown" == "$want" ]] && break
+    [[ "$shown" == "$want" ]] || ((SECONDS - asked >= 20)) && break
     sleep 0.5
   done
   if [[ "$shown" != "$want" ]]; then
     echo "expected (file, column Ombrel):" >&2
-    sed 's/^/    /' <<<"$want" >&2
+    indent <<<"$want" >&2
     echo "shown by Double Commander:" >&2
-    sed 's/^/    /' <<<"${shown:-<nothing>}" >&2
+    indent <<<"${shown:-<nothing>}" >&2
     command -v import >/dev/null && timeout 20 import -window root "$work/failure.png" &&
       echo "the host's screen: $work/failure.png" >&2
     echo "the host's log: $work/doublecmd.log" >&2
