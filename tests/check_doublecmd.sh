@@ -168,7 +168,7 @@ $(hotkey F8 cm_Refresh)
 EOF
 
 # A display of its own: Xvfb picks a free number and writes it to fd 3.
-Xvfb -displayfd 3 -screen 0 800x520x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
 [[ -s "$work/display" ]] || { cat "$work/xvfb.log" >&2; fail "Xvfb did not start within 10 s"; }
@@ -232,7 +232,7 @@ expect "in English" Holiday.jpg=Cool "Café menu.pdf=New" Budget.xlsx=11 Old.log
 if [[ -n "$screenshot" ]]; then
   sleep 1 # the unmarked rows repainted
   mkdir -p "$(dirname "$screenshot")"
-  timeout 20 import -window root "$screenshot" || fail "could not take the screenshot"
+  timeout 20 import -window "$window" -strip "$screenshot" || fail "could not take the screenshot"
   echo "wrote $screenshot"
 fi
 
