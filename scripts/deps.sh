@@ -8,6 +8,9 @@
 #                              32-bit wine32 (i386), zip tools, python3 (reads
 #                              the version resource)
 #   scripts/deps.sh package    dpkg-shlibdeps and file, for the Debian package
+#   scripts/deps.sh host       Double Commander (Qt build), Xvfb, xdotool and
+#                              xclip, for the check of the column in that host
+#   scripts/deps.sh screenshot ImageMagick, for that check's screenshot
 #   scripts/deps.sh unicode    the Unicode Character Database; only to
 #                              regenerate settings/UpperCaseTable.inc with
 #                              scripts/gen_case_table.py (builds use the
@@ -24,6 +27,8 @@ declare -A packages=(
   [bench]="libbenchmark-dev python3 python3-matplotlib"
   [windows]="g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64 wine32:i386 zip unzip locales python3"
   [package]="dpkg-dev file"
+  [host]="doublecmd-qt xvfb xdotool xclip"
+  [screenshot]="imagemagick"
   [unicode]="unicode-data"
 )
 

@@ -2,7 +2,8 @@
 # Builds and runs every test:
 #   1. the native build: unit, contract, end-to-end and hostile-file tests
 #      (CTest); a Release build installed with `cmake --install` and
-#      packaged with CPack (.deb), both checked; clang-tidy and cppcheck;
+#      packaged with CPack (.deb), both checked; the installed module's
+#      column in Double Commander under Xvfb; clang-tidy and cppcheck;
 #   2. the same tests under AddressSanitizer and UndefinedBehaviorSanitizer,
 #      a short run of each fuzz target, the end-to-end tests (concurrency
 #      included) under ThreadSanitizer;
@@ -60,6 +61,11 @@ cmake --install "$builds/linux" --prefix "$builds/linux-install" >/dev/null
   { tail -n 20 "$builds/linux-cpack.log" >&2; echo "test: cpack failed" >&2; exit 1; }
 "$root/tests/check_linux_install.sh" "$builds/linux-install" "$builds/linux/"*.deb \
   "$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$builds/linux/CMakeCache.txt")"
+passed
+
+step "The column in a real host: Double Commander under Xvfb"
+"$root/scripts/deps.sh" host
+"$root/tests/check_doublecmd.sh" "$builds/linux-install/lib/ombrels/TC_Ombrels.wdx" "$builds/doublecmd"
 passed
 
 step "Static checks"
