@@ -7,7 +7,8 @@
 #   scripts/deps.sh windows    mingw-w64 cross compilers, wine64 and the
 #                              32-bit wine32 (i386), zip tools, python3 (reads
 #                              the version resource)
-#   scripts/deps.sh package    dpkg-shlibdeps and file, for the Debian package
+#   scripts/deps.sh package    dpkg-shlibdeps and file, for the Debian package;
+#                              lintian, which checks it
 #   scripts/deps.sh unicode    the Unicode Character Database; only to
 #                              regenerate settings/UpperCaseTable.inc with
 #                              scripts/gen_case_table.py (builds use the
@@ -23,7 +24,7 @@ declare -A packages=(
   [lint]="clang-tidy cppcheck"
   [bench]="libbenchmark-dev python3 python3-matplotlib"
   [windows]="g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64 wine32:i386 zip unzip locales python3"
-  [package]="dpkg-dev file"
+  [package]="dpkg-dev file lintian"
   [unicode]="unicode-data"
 )
 
