@@ -59,8 +59,9 @@ epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null ||
 build linux -DCMAKE_BUILD_TYPE=Release -DOMBRELS_BUILD_TESTS=OFF
 rm -rf "$builds/linux-install" "$builds/linux/"*.deb
 cmake --install "$builds/linux" --prefix "$builds/linux-install" >/dev/null
-# pack [UMASK] : the Debian package, into build/linux
+# pack [UMASK] : the Debian package, into build/linux, from a fresh staging folder
 pack() {
+  rm -rf "$builds/linux/_CPack_Packages"
   (umask "${1:-0022}" && cd "$builds/linux" && cpack -G DEB >"$builds/linux-cpack.log" 2>&1) ||
     { tail -n 20 "$builds/linux-cpack.log" >&2; echo "test: cpack failed" >&2; exit 1; }
 }
