@@ -78,4 +78,4 @@ want="$(TZ=UTC date -d "@$epoch" '+%F %T')"$'\n'"$(TZ=UTC date -d "@$epoch" '+%b
 # Tags that lintian only reports as information are not asked for.
 remarks=$(lintian --fail-on error,warning "$deb" 2>/dev/null) || fail "lintian rejects $deb: $remarks"
 [[ -z "$remarks" ]] || fail "lintian remarks on $deb: $remarks"
-echo "ok $deb: $contents(depends: $(field Depends)); dated $want; lintian: nothing"
+echo "ok $deb: $contents(depends: $(field Depends)); dated ${want//$'\n'/ and }; lintian: nothing"
