@@ -7,7 +7,8 @@
 #   scripts/deps.sh windows    mingw-w64 cross compilers, wine64 and the
 #                              32-bit wine32 (i386), zip tools, python3 (reads
 #                              the version resource)
-#   scripts/deps.sh package    dpkg-shlibdeps and file, for the Debian package
+#   scripts/deps.sh package    dpkg-shlibdeps and file, for the Debian package;
+#                              lintian, which checks it
 #   scripts/deps.sh host       Double Commander (Qt build), Xvfb, xdotool and
 #                              xclip, for the check of the column in that host
 #   scripts/deps.sh screenshot ImageMagick, for that check's screenshot
@@ -26,7 +27,7 @@ declare -A packages=(
   [lint]="clang-tidy cppcheck"
   [bench]="libbenchmark-dev python3 python3-matplotlib"
   [windows]="g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64 wine32:i386 zip unzip locales python3"
-  [package]="dpkg-dev file"
+  [package]="dpkg-dev file lintian"
   [host]="doublecmd-qt xvfb xdotool xclip"
   [screenshot]="imagemagick"
   [unicode]="unicode-data"

@@ -54,13 +54,32 @@ passed
 
 step "Linux install and Debian package"
 "$root/scripts/deps.sh" package
+# The date the packages must carry: SOURCE_DATE_EPOCH, by default the last commit's.
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null ||
+  stat -c %Y "$root/CMakeLists.txt")}
 build linux -DCMAKE_BUILD_TYPE=Release -DOMBRELS_BUILD_TESTS=OFF
 rm -rf "$builds/linux-install" "$builds/linux/"*.deb
 cmake --install "$builds/linux" --prefix "$builds/linux-install" >/dev/null
-(cd "$builds/linux" && cpack -G DEB >"$builds/linux-cpack.log" 2>&1) ||
-  { tail -n 20 "$builds/linux-cpack.log" >&2; echo "test: cpack failed" >&2; exit 1; }
-"$root/tests/check_linux_install.sh" "$builds/linux-install" "$builds/linux/"*.deb \
-  "$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$builds/linux/CMakeCache.txt")"
+# pack [UMASK] : the Debian package, into build/linux, from a fresh staging folder
+pack() {
+  rm -rf "$builds/linux/_CPack_Packages"
+  (umask "${1:-0022}" && cd "$builds/linux" && cpack -G DEB >"$builds/linux-cpack.log" 2>&1) ||
+    { tail -n 20 "$builds/linux-cpack.log" >&2; echo "test: cpack failed" >&2; exit 1; }
+}
+pack
+deb=$(echo "$builds/linux/"*.deb)
+"$root/tests/check_linux_install.sh" "$builds/linux-install" "$deb" \
+  "$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$builds/linux/CMakeCache.txt")" "$epoch"
+passed
+# Packed again, later and with another umask: the same members (the ar
+# header keeps the members' modes, which the umask sets).
+mv "$deb" "$builds/linux-first.deb"
+pack 0077
+for member in debian-binary control.tar.gz data.tar.gz; do
+  cmp <(ar p "$builds/linux-first.deb" "$member") <(ar p "$deb" "$member") ||
+    { echo "test: $member differs when packed a second time" >&2; exit 1; }
+done
+echo "ok $(basename "$deb"): packed again, the same"
 passed
 
 step "The column in a real host: Double Commander under Xvfb"
@@ -234,7 +253,13 @@ step "Plugin zip"
 "$root/scripts/package.sh" "$builds/win32/TC_Ombrels.wdx" "$builds/win64/TC_Ombrels.wdx64" \
   "$version" "$builds/TC_Ombrels.zip"
 "$root/tests/check_package.sh" "$builds/TC_Ombrels.zip" "$builds/win32/TC_Ombrels.wdx" \
-  "$builds/win64/TC_Ombrels.wdx64" "$version"
+  "$builds/win64/TC_Ombrels.wdx64" "$version" "$epoch"
+passed
+(umask 0077 && "$root/scripts/package.sh" "$builds/win32/TC_Ombrels.wdx" \
+  "$builds/win64/TC_Ombrels.wdx64" "$version" "$builds/TC_Ombrels-again.zip" >/dev/null)
+cmp "$builds/TC_Ombrels.zip" "$builds/TC_Ombrels-again.zip" ||
+  { echo "test: the zip differs when packed a second time" >&2; exit 1; }
+echo "ok TC_Ombrels.zip: packed again, the same"
 passed
 
 echo

@@ -2,11 +2,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
 #include "platform/testing.h"
+#include "settings/PerUser.h"
 #include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
@@ -114,6 +116,26 @@ TEST(PosixOs, AppDataFolderFromXdgOrHome) {
     ScopedEnv home("HOME", nullptr);
     EXPECT_EQ(Os().AppDataFolder(), std::nullopt);
   }
+}
+
+// Even with a umask that takes nothing away, the folders made on the way to
+// the user's file are his alone; the folder that was there keeps its mode.
+TEST(PosixOs, FoldersMadeForTheUsersFileArePrivate) {
+  testing::TempDir dir;
+  const std::string config = dir.file("config");
+  ASSERT_EQ(::mkdir(config.c_str(), 0700), 0);
+  ASSERT_EQ(::chmod(config.c_str(), 0755), 0);
+  const mode_t saved = ::umask(0);
+  const bool made = ForceDirectoryChain(config + "/more/Quorvel Ombrels");
+  ::umask(saved);
+  EXPECT_TRUE(made);
+  const auto mode = [](const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0xFFFFu;
+  };
+  EXPECT_EQ(mode(config), 0755u);
+  EXPECT_EQ(mode(config + "/more"), 0700u);
+  EXPECT_EQ(mode(config + "/more/Quorvel Ombrels"), 0700u);
 }
 
 }  // namespace

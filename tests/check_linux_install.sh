@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Checks what `cmake --install` put under PREFIX and what the Debian package
 # holds: the module and the host tool, in their places, and both working
-# when taken from there.
-#   check_linux_install.sh PREFIX DEB VERSION
+# when taken from there; the manual page, copyright and changelog; no path
+# of the build in either; the package accepted by lintian without a
+# remark, and every file in it dated from EPOCH (SOURCE_DATE_EPOCH).
+#   check_linux_install.sh PREFIX DEB VERSION EPOCH
 set -euo pipefail
-prefix=$1 deb=$2 version=$3
+root=$(cd "$(dirname "$0")/.." && pwd)
+prefix=$1 deb=$2 version=$3 epoch=$4
 fail() { echo "FAIL $*" >&2; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -27,9 +30,27 @@ query() {
     fail "unexpected answer from $1 with $2: $answer"
 }
 
-files=$(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | sort | tr '\n' ' ')
-[[ "$files" == "bin/wdxquery lib/ombrels/TC_Ombrels.wdx " ]] || fail "$prefix holds '$files'"
+# docs TREE : the manual page names this version, the changelog's latest
+# entry is this version, the copyright file is machine-readable; no file
+# names the source or build folder.
+docs() {
+  gzip -dc "$1/share/man/man1/wdxquery.1.gz" | grep -q "^\.TH WDXQUERY 1 .*TC_Ombrels $version" ||
+    fail "$1: the manual page of wdxquery is not that of $version"
+  [[ "$(gzip -dc "$1/share/doc/tc-ombrels/changelog.gz" | head -n1)" == "tc-ombrels ($version) "* ]] ||
+    fail "$1: the changelog's latest entry is not $version"
+  head -n1 "$1/share/doc/tc-ombrels/copyright" |
+    grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+    fail "$1: the copyright file is not machine-readable"
+  local named
+  named=$(grep -rlF -e "$root" -e "$(dirname "$deb")" "$1") && fail "$1: names the build folder in $named"
+  return 0
+}
+expected="bin/wdxquery lib/ombrels/TC_Ombrels.wdx share/doc/tc-ombrels/changelog.gz"
+expected+=" share/doc/tc-ombrels/copyright share/man/man1/wdxquery.1.gz "
+files=$(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ')
+[[ "$files" == "$expected" ]] || fail "$prefix holds '$files'"
 query "$prefix/bin/wdxquery" "$prefix/lib/ombrels/TC_Ombrels.wdx"
+docs "$prefix"
 echo "ok $prefix: $files"
 
 info=$(dpkg-deb -f "$deb" Package Version Architecture Depends) || fail "$deb is no Debian package"
@@ -39,9 +60,22 @@ field() { sed -n "s/^$1: //p" <<<"$info"; }
 [[ "$(field Architecture)" == "$(dpkg --print-architecture)" ]] ||
   fail "$deb: architecture '$(field Architecture)'"
 [[ "$(field Depends)" == *libc6* ]] || fail "$deb: depends on '$(field Depends)', without libc6"
-contents=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort | tr '\n' ' ')
-[[ "$contents" == "./usr/bin/wdxquery ./usr/lib/ombrels/TC_Ombrels.wdx " ]] ||
-  fail "$deb holds '$contents'"
+contents=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | LC_ALL=C sort | tr '\n' ' ')
+[[ "$contents" == "$(sed 's|[^ ]\+|./usr/&|g' <<<"$expected")" ]] || fail "$deb holds '$contents'"
 dpkg-deb -x "$deb" "$work/root"
 query "$work/root/usr/bin/wdxquery" "$work/root/usr/lib/ombrels/TC_Ombrels.wdx"
-echo "ok $deb: $contents(depends: $(field Depends))"
+docs "$work/root/usr"
+[[ -z "$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -E 'postinst|postrm|preinst|prerm')" ]] ||
+  fail "$deb has maintainer scripts"
+# The archive members and every file and folder in them carry the date.
+dates=$(export TZ=UTC
+        { dpkg-deb --ctrl-tarfile "$deb" | tar -tv --full-time
+          dpkg-deb --fsys-tarfile "$deb" | tar -tv --full-time; } | awk '{print $4 " " $5}'
+        ar tv "$deb" | awk '{print $4, $5, $6, $7}')
+want="$(TZ=UTC date -d "@$epoch" '+%F %T')"$'\n'"$(TZ=UTC date -d "@$epoch" '+%b %-d %H:%M %Y')"
+[[ "$(sort -u <<<"$dates")" == "$(sort <<<"$want")" ]] ||
+  fail "$deb is not dated from $epoch ($want) alone: $(sort -u <<<"$dates" | tr '\n' ',')"
+# Tags that lintian only reports as information are not asked for.
+remarks=$(lintian --fail-on error,warning "$deb" 2>/dev/null) || fail "lintian rejects $deb: $remarks"
+[[ -z "$remarks" ]] || fail "lintian remarks on $deb: $remarks"
+echo "ok $deb: $contents(depends: $(field Depends)); dated ${want//$'\n'/ and }; lintian: nothing"

@@ -1,18 +1,36 @@
 #!/usr/bin/env bash
-# Unpacks the plugin zip and checks what the host's installer will find:
-#   check_package.sh ZIP WDX WDX64 VERSION
+# Unpacks the plugin zip and checks what the host's installer will find,
+# and that the zip is dated from EPOCH (SOURCE_DATE_EPOCH) only:
+#   check_package.sh ZIP WDX WDX64 VERSION EPOCH
 set -euo pipefail
-zip=$1 wdx=$2 wdx64=$3 version=$4
+root=$(cd "$(dirname "$0")/.." && pwd)
+zip=$1 wdx=$2 wdx64=$3 version=$4 epoch=$5
 fail() { echo "FAIL $zip: $*" >&2; exit 1; }
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 unzip -q "$zip" -d "$dir" || fail "cannot unpack"
 
 listing=$(cd "$dir" && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')
-[[ "$listing" == "TC_Ombrels.wdx TC_Ombrels.wdx64 pluginst.inf readme.txt " ]] ||
+[[ "$listing" == "LICENSE TC_Ombrels.wdx TC_Ombrels.wdx64 pluginst.inf readme.txt " ]] ||
   fail "holds '$listing'"
 cmp -s "$dir/TC_Ombrels.wdx" "$wdx" || fail "TC_Ombrels.wdx differs from the build"
 cmp -s "$dir/TC_Ombrels.wdx64" "$wdx64" || fail "TC_Ombrels.wdx64 differs from the build"
+cmp -s "$dir/LICENSE" "$root/LICENSE" || fail "LICENSE differs from the project's"
+named=$(grep -rlF -e "$root" -e "$(dirname "$wdx")" -e "$(dirname "$wdx64")" "$dir") &&
+  fail "names the source or build folder in $named"
+
+# Entry dates are local time in steps of two seconds (zip rounds up); the
+# zip is written in UTC. No extra fields (they would carry more dates).
+dates=$(python3 - "$zip" "$epoch" <<'EOF'
+import calendar, sys, zipfile
+epoch = int(sys.argv[2])
+for entry in zipfile.ZipFile(sys.argv[1]).infolist():
+    seconds = calendar.timegm(entry.date_time + (0, 0, 0))
+    if not 0 <= seconds - epoch <= 1 or entry.extra:
+        print(f"{entry.filename} dated {seconds}, extra {entry.extra!r}")
+EOF
+) || fail "cannot read the entry dates"
+[[ -z "$dates" ]] || fail "entries not dated from $epoch: $dates"
 
 tr -d '\r' <"$dir/readme.txt" | grep -qx "Version $version" || fail "readme.txt does not name version $version"
 

@@ -5,7 +5,10 @@
 Walks the PE resource directory to RT_VERSION, decodes VS_VERSIONINFO and
 fails unless the fixed file and product versions and the FileVersion and
 ProductVersion strings are VERSION (major.minor.patch), OriginalFilename is
-ORIGINAL_FILENAME, and FileDescription and ProductName are given."""
+ORIGINAL_FILENAME, and FileDescription and ProductName are given. Fails
+too when any field that would date the build is set: the link time in the
+file header, the time stamps of the export directory and of every resource
+directory, the file date of the version resource, or a debug directory."""
 import struct
 import sys
 
@@ -36,6 +39,38 @@ def resource_section(data):
         if address <= rva < address + max(size, 1):
             return raw + rva - address, rva, address, raw
     raise ValueError("resource directory outside every section")
+
+
+def dated_fields(data):
+    """The (name, value) of every field that can carry a build time."""
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    fields = [("link time in the file header", struct.unpack_from("<I", data, pe + 8)[0])]
+    sections, optional_size = struct.unpack_from("<H12xH", data, pe + 6)
+    optional = pe + 24
+    directories = optional + {0x10B: 96, 0x20B: 112}[struct.unpack_from("<H", data, optional)[0]]
+    table = optional + optional_size
+
+    def offset_of(rva):
+        for i in range(sections):
+            size, address, _, raw = struct.unpack_from("<4I", data, table + 40 * i + 8)
+            if address <= rva < address + max(size, 1):
+                return raw + rva - address
+        raise ValueError(f"RVA {rva:#x} outside every section")
+
+    export_rva = struct.unpack_from("<I", data, directories)[0]
+    if export_rva:
+        fields.append(("export directory time stamp",
+                       struct.unpack_from("<I", data, offset_of(export_rva) + 4)[0]))
+    debug_rva, debug_size = struct.unpack_from("<II", data, directories + 6 * 8)
+    fields.append(("debug directory", debug_rva or debug_size))
+    base = resource_section(data)[0]
+    pending = [0]
+    while pending:
+        offset = pending.pop()
+        fields.append((f"resource directory time stamp at {offset:#x}",
+                       struct.unpack_from("<I", data, base + offset + 4)[0]))
+        pending += [target for _, is_directory, target in entries(data, base, offset) if is_directory]
+    return fields
 
 
 def entries(data, base, offset):
@@ -100,6 +135,15 @@ def main():
     signature, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<6I", fixed)
     if signature != 0xFEEF04BD:
         fail(module, "VS_FIXEDFILEINFO lacks its signature")
+    file_date_ms, file_date_ls = struct.unpack_from("<2I", fixed, 44)
+    try:
+        dated = dated_fields(data) + [("file date of the version resource",
+                                       file_date_ms << 32 | file_date_ls)]
+    except (ValueError, KeyError, struct.error) as error:
+        fail(module, f"cannot read the dated fields: {error}")
+    for name, value in dated:
+        if value:
+            fail(module, f"{name} is {value:#x}, not 0: the build is dated")
     want = [int(part) for part in version.split(".")] + [0]
     for name, ms, ls in (("file", file_ms, file_ls), ("product", product_ms, product_ls)):
         got = [ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF]
@@ -120,7 +164,8 @@ def main():
     for name in ("FileDescription", "ProductName"):
         if not strings.get(name):
             fail(module, f"{name} is missing or empty")
-    print(f"ok {module}: version {version}, {original}, \"{strings['FileDescription']}\"")
+    print(f"ok {module}: version {version}, {original}, \"{strings['FileDescription']}\","
+          f" {len(dated)} dated fields all 0")
 
 
 if __name__ == "__main__":

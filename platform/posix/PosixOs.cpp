@@ -190,8 +190,11 @@ class PosixOs final : public Os {
     return st && S_ISDIR(st->st_mode);
   }
 
+  // The only folders made are those of the user's own settings file: his
+  // alone, as the XDG base directory convention asks (the umask can only
+  // take more away). A folder that is already there is left as it is.
   bool MakeDirectory(const std::string& path) override {
-    return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;
+    return !path.empty() && ::mkdir(path.c_str(), 0700) == 0;
   }
 
   std::optional<std::int64_t> FileDate(const std::u16string& fileName) override {
