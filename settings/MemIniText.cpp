@@ -16,20 +16,18 @@ namespace {
 constexpr std::size_t npos = std::string_view::npos;
 
 bool IsBlank(char16_t c) { return c <= 32; }
+bool IsBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
 
 // How many of the first `n` bytes of `a` and `b` are equal, eight at a time.
 std::size_t EqualBytes(const char* a, const char* b, std::size_t n) {
   std::size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    std::uint64_t x, y;
+  for (std::uint64_t x, y; i + 8 <= n; i += 8) {
     std::memcpy(&x, a + i, 8);
     std::memcpy(&y, b + i, 8);
-    if (x != y) {
-      const std::uint64_t differ = x ^ y;
-      const int first = std::endian::native == std::endian::little ? std::countr_zero(differ)
-                                                                   : std::countl_zero(differ);
-      return i + static_cast<std::size_t>(first) / 8;
-    }
+    if (x == y) continue;
+    const bool little = std::endian::native == std::endian::little;
+    return i +
+           static_cast<std::size_t>(little ? std::countr_zero(x ^ y) : std::countl_zero(x ^ y)) / 8;
   }
   while (i < n && a[i] == b[i]) ++i;
   return i;
@@ -39,39 +37,35 @@ std::size_t EqualBytes(const char* a, const char* b, std::size_t n) {
 // rules look for (blanks, line breaks, "[", "]", ";", "=") is ASCII, and no
 // byte of a multi-byte sequence is: lines are found on the bytes.
 struct Utf8Text {
-  static constexpr std::size_t kUnitBytes = 1;
+  static constexpr std::size_t kUnit = 1;  // bytes a position
   std::string_view bytes;
 
   std::size_t size() const { return bytes.size(); }
   char16_t operator[](std::size_t i) const { return static_cast<unsigned char>(bytes[i]); }
-
   // The first `c` from `from` on; size() when there is none.
   std::size_t Find(char c, std::size_t from) const {
     const void* hit = std::memchr(bytes.data() + from, c, bytes.size() - from);
     return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data()) : size();
   }
-
-  // A name in this encoding. A lone surrogate, which no UTF-8 text holds,
-  // becomes a zero byte, which this text does not hold either.
-  std::string Encode(std::u16string_view name) const { return platform::Utf16ToUtf8(name, '\0'); }
   Utf8Text Over(std::string_view other) const { return {other}; }
 
-  // How far `i`, in this encoded name, lies after the start of its
-  // character.
+  // A name in this encoding. A lone surrogate, which no UTF-8 text holds,
+  // becomes a zero byte, which the text does not hold either.
+  std::string Encode(std::u16string_view name) const { return platform::Utf16ToUtf8(name, '\0'); }
+  // How far `i`, in an encoded name, lies after the start of its character.
   std::size_t IntoCharacter(std::size_t i) const {
     std::size_t back = 0;
     while ((static_cast<unsigned char>(bytes[i - back]) & 0xC0) == 0x80) ++back;
     return back;
   }
-
-  // The character at `i` as one or two UTF-16 units (a byte that starts no
-  // well-formed sequence is U+FFFD); returns its length in bytes.
-  std::size_t Decode(std::size_t i, char16_t units[2], std::size_t& count) const {
-    std::size_t length = 0;
-    count = platform::DecodeUtf8At(bytes, i, length, units);
-    return length;
+  // The character at `i` upper-cased, its one or two UTF-16 units in one
+  // value (a byte that starts no well-formed sequence is U+FFFD; surrogates
+  // stay as they are); `length` receives its length in bytes.
+  char32_t Folded(std::size_t i, std::size_t& length) const {
+    char16_t units[2];
+    if (platform::DecodeUtf8At(bytes, i, length, units) == 1) return FoldCase(units[0]);
+    return (char32_t{units[0]} << 16) | units[1];
   }
-
   std::u16string Copy(std::size_t from, std::size_t to) const {
     return platform::Utf8ToUtf16(bytes.substr(from, to - from));
   }
@@ -80,7 +74,7 @@ struct Utf8Text {
 // Text held as UTF-16 bytes in either byte order, positions counted in
 // units; each unit is upper-cased on its own.
 struct Utf16Text {
-  static constexpr std::size_t kUnitBytes = 2;
+  static constexpr std::size_t kUnit = 2;
   std::string_view bytes;
   bool bigEndian = false;
 
@@ -90,19 +84,18 @@ struct Utf16Text {
     const auto b = static_cast<unsigned char>(bytes[2 * i + 1]);
     return static_cast<char16_t>(bigEndian ? (a << 8) | b : (b << 8) | a);
   }
-
   // An ASCII unit: its low byte is found with memchr, then checked.
   std::size_t Find(char c, std::size_t from) const {
     const std::size_t low = bigEndian ? 1 : 0;
-    for (std::size_t at = 2 * from + low; at < bytes.size();) {
+    for (std::size_t at = 2 * from + low; at < bytes.size(); ++at) {
       const void* hit = std::memchr(bytes.data() + at, c, bytes.size() - at);
       if (!hit) break;
       at = static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data());
       if (at % 2 == low && bytes[at ^ 1] == '\0') return at / 2;
-      ++at;
     }
     return size();
   }
+  Utf16Text Over(std::string_view other) const { return {other, bigEndian}; }
 
   std::string Encode(std::u16string_view name) const {
     std::string encoded(2 * name.size(), '\0');
@@ -112,70 +105,70 @@ struct Utf16Text {
     }
     return encoded;
   }
-  Utf16Text Over(std::string_view other) const { return {other, bigEndian}; }
-
   std::size_t IntoCharacter(std::size_t) const { return 0; }
-
-  std::size_t Decode(std::size_t i, char16_t units[2], std::size_t& count) const {
-    units[0] = (*this)[i];
-    count = 1;
-    return 1;
+  char32_t Folded(std::size_t i, std::size_t& length) const {
+    length = 1;
+    return FoldCase((*this)[i]);
   }
-
   std::u16string Copy(std::size_t from, std::size_t to) const {
-    std::u16string text(to - from, u'\0');
-    for (std::size_t i = from; i < to; ++i) text[i - from] = (*this)[i];
+    std::u16string text;
+    for (std::size_t i = from; i < to; ++i) text += (*this)[i];
     return text;
   }
 };
 
-// Where the text from `from` on stops matching the encoded name `wanted`
-// whole, without regard to case; npos when it does not before `to`. Equal
-// bytes are equal characters; only from the start of the character that
-// holds a differing byte are both sides decoded and upper-cased.
+// A wanted name in the text's encoding, as asked and upper-cased. A line
+// written in capitals matches the upper-cased form byte for byte; it is
+// kept only where each unit's upper case has the unit's encoded length, so
+// that the two line up.
 template <typename Text>
-std::size_t MatchEnd(const Text& text, std::size_t from, std::size_t to, const Text& wanted) {
-  constexpr std::size_t unit = Text::kUnitBytes;
+struct Name {
+  Name(const Text& text, std::u16string_view name) : asked(text.Encode(name)) {
+    std::u16string folded(name);
+    for (char16_t& c : folded) c = FoldCase(c);
+    for (std::size_t i = 0; i < name.size(); ++i)
+      if (text.Encode(name.substr(i, 1)).size() != text.Encode(folded.substr(i, 1)).size()) return;
+    upper = text.Encode(folded);
+  }
+  std::string asked, upper;
+};
+
+// Where the text from `from` on stops matching the name whole, without
+// regard to case; npos when it does not before `to`. Bytes equal to the
+// name are passed over; only from the start of the character that holds a
+// differing byte are both sides decoded and upper-cased.
+template <typename Text>
+std::size_t MatchEnd(const Text& text, std::size_t from, std::size_t to, const Name<Text>& name) {
+  constexpr std::size_t unit = Text::kUnit;
+  const Text wanted = text.Over(name.asked);
   std::size_t i = from, j = 0;
-  for (;;) {
-    const std::size_t n = std::min(to - i, wanted.size() - j);
-    const std::size_t equal =
-        EqualBytes(text.bytes.data() + i * unit, wanted.bytes.data() + j * unit, n * unit) / unit;
-    i += equal;
-    j += equal;
+  for (bool folded = false;; folded = true) {
+    const std::size_t n = std::min(to - i, wanted.size() - j) * unit;
+    const char* const at = text.bytes.data() + i * unit;
+    std::size_t equal = EqualBytes(at, name.asked.data() + j * unit, n);
+    if (folded && !name.upper.empty())  // after a character in another case
+      equal = std::max(equal, EqualBytes(at, name.upper.data() + j * unit, n));
+    i += equal / unit;
+    j += equal / unit;
     if (j == wanted.size()) return i;
     const std::size_t back = wanted.IntoCharacter(j);
     i -= back;
     j -= back;
     if (i == to) return npos;
-    char16_t a[2], b[2];
-    std::size_t countA = 0, countB = 0;
-    i += text.Decode(i, a, countA);
-    j += wanted.Decode(j, b, countB);
-    if (countA != countB) return npos;
-    for (std::size_t k = 0; k < countA; ++k)
-      if (FoldCase(a[k]) != FoldCase(b[k])) return npos;
+    std::size_t lengthA = 0, lengthB = 0;
+    if (text.Folded(i, lengthA) != wanted.Folded(j, lengthB)) return npos;
+    i += lengthA;
+    j += lengthB;
   }
 }
 
-// The next line break, CR or LF. Each one found is kept until the lines
-// pass it, so that no byte is searched twice, whichever breaks the file
-// uses.
+// Whether only blanks stand before `at` in its line, which begins at
+// `from` at the earliest.
 template <typename Text>
-class LineEnds {
- public:
-  explicit LineEnds(const Text& text)
-      : text_(text), cr_(text.Find('\r', 0)), lf_(text.Find('\n', 0)) {}
-  std::size_t From(std::size_t pos) {
-    if (cr_ < pos) cr_ = text_.Find('\r', pos);
-    if (lf_ < pos) lf_ = text_.Find('\n', pos);
-    return std::min(cr_, lf_);
-  }
-
- private:
-  const Text& text_;
-  std::size_t cr_, lf_;
-};
+bool BeginsLine(const Text& text, std::size_t from, std::size_t at) {
+  while (at > from && IsBlank(text[at - 1]) && !IsBreak(text[at - 1])) --at;
+  return at == from || IsBreak(text[at - 1]);
+}
 
 // One pass over the lines, in file order: a header of the wanted name
 // opens the section searched, any other header closes it, and in it a line
@@ -183,13 +176,22 @@ class LineEnds {
 template <typename Text>
 std::optional<std::u16string> Lookup(const Text& text, std::u16string_view sectionName,
                                      std::u16string_view keyName) {
-  const std::string sectionBytes = text.Encode(sectionName), keyBytes = text.Encode(keyName);
-  const Text section = text.Over(sectionBytes), key = text.Over(keyBytes);
-  LineEnds<Text> lineEnds(text);
+  const Name<Text> section(text, sectionName), key(text, keyName);
+  // The next CR and LF found are kept until the lines pass them, so that
+  // no byte is searched twice, whichever breaks the file uses.
+  std::size_t cr = text.Find('\r', 0), lf = text.Find('\n', 0);
   bool open = false;
   std::size_t valueBegin = npos, valueEnd = npos;
   for (std::size_t next = 0; next < text.size();) {
-    std::size_t begin = next, end = lineEnds.From(next);
+    if (!open) {  // only a header counts: the next "[" that begins a line
+      std::size_t at = text.Find('[', next);
+      while (at < text.size() && !BeginsLine(text, next, at)) at = text.Find('[', at + 1);
+      if (at == text.size()) break;
+      next = at;
+    }
+    if (cr < next) cr = text.Find('\r', next);
+    if (lf < next) lf = text.Find('\n', next);
+    std::size_t begin = next, end = std::min(cr, lf);
     next = end + (end + 1 < text.size() && text[end] == u'\r' && text[end + 1] == u'\n' ? 2 : 1);
     while (begin < end && IsBlank(text[begin])) ++begin;
     if (begin == end || text[begin] == u';') continue;
@@ -218,9 +220,21 @@ std::optional<std::u16string> Lookup(const Text& text, std::u16string_view secti
   return text.Copy(valueBegin, valueEnd);
 }
 
-// The number of bytes before the first zero unit of UTF-16 bytes.
+// The number of bytes before the first zero unit of UTF-16 bytes. Blocks
+// of units are tested whole, a loop that compilers turn into vector
+// compares; only the block with a zero is searched unit by unit.
 std::size_t BeforeZeroUnit(std::string_view bytes) {
+  constexpr std::size_t kBlock = 512;  // bytes
   std::size_t i = 0;
+  for (; i + kBlock <= bytes.size(); i += kBlock) {
+    std::uint16_t zeros = 0;
+    for (std::size_t k = i; k < i + kBlock; k += 2) {
+      std::uint16_t unit;
+      std::memcpy(&unit, bytes.data() + k, 2);
+      zeros += unit == 0;
+    }
+    if (zeros != 0) break;
+  }
   while (i + 1 < bytes.size() && (bytes[i] != '\0' || bytes[i + 1] != '\0')) i += 2;
   return i;
 }
@@ -242,17 +256,16 @@ MemIniText::MemIniText(platform::Bytes bytes) {
     encoding_ = all[0] == '\xFE' ? Encoding::kUtf16Be : Encoding::kUtf16Le;
     begin_ = 2;
     size_ = BeforeZeroUnit(all.substr(2));
-  } else if (!StartsWith(all, "\xEF\xBB\xBF") && !platform::os().AnsiDecodesAsUtf8()) {
+  } else if (StartsWith(all, "\xEF\xBB\xBF") || platform::os().AnsiDecodesAsUtf8()) {
+    begin_ = StartsWith(all, "\xEF\xBB\xBF") ? 3 : 0;
+    size_ = std::min(all.size(), all.find('\0', begin_)) - begin_;
+  } else {
     // Decoded by the system and held as UTF-16 in this machine's order;
     // the bytes go before the text is searched for its end.
     wide_ = platform::os().AnsiToWide(all.substr(0, all.find('\0')));
     bytes = platform::Bytes();
     encoding_ = std::endian::native == std::endian::big ? Encoding::kUtf16Be : Encoding::kUtf16Le;
     wide_.resize(std::min(wide_.size(), wide_.find(u'\0')));
-    return;
-  } else {
-    begin_ = StartsWith(all, "\xEF\xBB\xBF") ? 3 : 0;
-    size_ = std::min(all.size() - begin_, all.find('\0', begin_) - begin_);
   }
   bytes_ = std::move(bytes);
 }
