@@ -52,6 +52,8 @@ struct Utf8Text {
   // A name in this encoding. A lone surrogate, which no UTF-8 text holds,
   // becomes a zero byte, which the text does not hold either.
   std::string Encode(std::u16string_view name) const { return platform::Utf16ToUtf8(name, '\0'); }
+  // A unit's encoded length; a surrogate and its upper case are alike.
+  static int Length(char16_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : 3; }
   // How far `i`, in an encoded name, lies after the start of its character.
   std::size_t IntoCharacter(std::size_t i) const {
     std::size_t back = 0;
@@ -105,6 +107,7 @@ struct Utf16Text {
     }
     return encoded;
   }
+  static int Length(char16_t) { return 2; }
   std::size_t IntoCharacter(std::size_t) const { return 0; }
   char32_t Folded(std::size_t i, std::size_t& length) const {
     length = 1;
@@ -119,15 +122,19 @@ struct Utf16Text {
 
 // A wanted name in the text's encoding, as asked and upper-cased. A line
 // written in capitals matches the upper-cased form byte for byte; it is
-// kept only where each unit's upper case has the unit's encoded length, so
-// that the two line up.
+// made only where it differs and each unit's upper case has the unit's
+// encoded length, so that the two line up.
 template <typename Text>
 struct Name {
   Name(const Text& text, std::u16string_view name) : asked(text.Encode(name)) {
+    bool differs = false;
+    for (const char16_t c : name) {
+      if (Text::Length(c) != Text::Length(FoldCase(c))) return;
+      differs = differs || FoldCase(c) != c;
+    }
+    if (!differs) return;
     std::u16string folded(name);
     for (char16_t& c : folded) c = FoldCase(c);
-    for (std::size_t i = 0; i < name.size(); ++i)
-      if (text.Encode(name.substr(i, 1)).size() != text.Encode(folded.substr(i, 1)).size()) return;
     upper = text.Encode(folded);
   }
   std::string asked, upper;
