@@ -121,20 +121,17 @@ struct Utf16Text {
 };
 
 // A wanted name in the text's encoding, as asked and upper-cased. A line
-// written in capitals matches the upper-cased form byte for byte; it is
-// made only where it differs and each unit's upper case has the unit's
-// encoded length, so that the two line up.
+// written in capitals matches the upper-cased form byte for byte. It is
+// the name as asked where some unit's upper case has another encoded
+// length, so that the two would not line up.
 template <typename Text>
 struct Name {
-  Name(const Text& text, std::u16string_view name) : asked(text.Encode(name)) {
-    bool differs = false;
-    for (const char16_t c : name) {
-      if (Text::Length(c) != Text::Length(FoldCase(c))) return;
-      differs = differs || FoldCase(c) != c;
-    }
-    if (!differs) return;
+  Name(const Text& text, std::u16string_view name) : asked(text.Encode(name)), upper(asked) {
     std::u16string folded(name);
     for (char16_t& c : folded) c = FoldCase(c);
+    if (folded == name) return;
+    for (std::size_t i = 0; i < name.size(); ++i)
+      if (Text::Length(name[i]) != Text::Length(folded[i])) return;
     upper = text.Encode(folded);
   }
   std::string asked, upper;
@@ -149,12 +146,11 @@ std::size_t MatchEnd(const Text& text, std::size_t from, std::size_t to, const N
   constexpr std::size_t unit = Text::kUnit;
   const Text wanted = text.Over(name.asked);
   std::size_t i = from, j = 0;
-  for (bool folded = false;; folded = true) {
+  for (;;) {
     const std::size_t n = std::min(to - i, wanted.size() - j) * unit;
     const char* const at = text.bytes.data() + i * unit;
-    std::size_t equal = EqualBytes(at, name.asked.data() + j * unit, n);
-    if (folded && !name.upper.empty())  // after a character in another case
-      equal = std::max(equal, EqualBytes(at, name.upper.data() + j * unit, n));
+    const std::size_t equal = std::max(EqualBytes(at, name.asked.data() + j * unit, n),
+                                       EqualBytes(at, name.upper.data() + j * unit, n));
     i += equal / unit;
     j += equal / unit;
     if (j == wanted.size()) return i;
@@ -199,12 +195,12 @@ std::optional<std::u16string> Lookup(const Text& text, std::u16string_view secti
     if (cr < next) cr = text.Find('\r', next);
     if (lf < next) lf = text.Find('\n', next);
     std::size_t begin = next, end = std::min(cr, lf);
-    next = end + (end + 1 < text.size() && text[end] == u'\r' && text[end + 1] == u'\n' ? 2 : 1);
+    next = end + 1;  // (CR LF is a break and an empty line, which is skipped)
     while (begin < end && IsBlank(text[begin])) ++begin;
     if (begin == end || text[begin] == u';') continue;
     if (text[begin] == u'[') {
       while (IsBlank(text[end - 1])) --end;  // stops at the "[" at the latest
-      if (end - begin >= 2 && text[end - 1] == u']') {
+      if (text[end - 1] == u']') {           // (not the "[" at `begin`)
         std::size_t nameBegin = begin + 1, nameEnd = end - 1;
         while (nameBegin < nameEnd && IsBlank(text[nameBegin])) ++nameBegin;
         while (nameEnd > nameBegin && IsBlank(text[nameEnd - 1])) --nameEnd;
