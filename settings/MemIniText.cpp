@@ -18,17 +18,11 @@ constexpr std::size_t npos = std::string_view::npos;
 bool IsBlank(char16_t c) { return c <= 32; }
 bool IsBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
 
-// How many of the first `n` bytes of `a` and `b` are equal, eight at a time.
+// How many of the first `n` bytes of `a` and `b` are equal, eight at a time
+// up to the last eight that differ.
 std::size_t EqualBytes(const char* a, const char* b, std::size_t n) {
   std::size_t i = 0;
-  for (std::uint64_t x, y; i + 8 <= n; i += 8) {
-    std::memcpy(&x, a + i, 8);
-    std::memcpy(&y, b + i, 8);
-    if (x == y) continue;
-    const bool little = std::endian::native == std::endian::little;
-    return i +
-           static_cast<std::size_t>(little ? std::countr_zero(x ^ y) : std::countl_zero(x ^ y)) / 8;
-  }
+  while (i + 8 <= n && std::memcmp(a + i, b + i, 8) == 0) i += 8;
   while (i < n && a[i] == b[i]) ++i;
   return i;
 }
@@ -275,9 +269,10 @@ MemIniText::MemIniText(platform::Bytes bytes) {
 
 std::optional<std::u16string> MemIniText::Find(std::u16string_view section,
                                                std::u16string_view key) const {
-  // A line's key is trimmed and ends at its first "=": a key that ends in
-  // a blank or holds an "=" is never found.
-  if ((!key.empty() && IsBlank(key.back())) || key.find(u'=') != npos) return std::nullopt;
+  // A line's key is trimmed, ends at its first "=" and holds no line
+  // break: a key that ends in a blank, or holds any of those, is never found.
+  if ((!key.empty() && IsBlank(key.back())) || key.find_first_of(u"=\r\n") != npos)
+    return std::nullopt;
   // Bytes of either kind of storage may be read as chars.
   const std::string_view text =
       wide_.empty()
