@@ -38,7 +38,8 @@ struct Utf8Text {
   char16_t operator[](std::size_t i) const { return static_cast<unsigned char>(bytes[i]); }
   // The first `c` from `from` on; size() when there is none.
   std::size_t Find(char c, std::size_t from) const {
-    const void* hit = std::memchr(bytes.data() + from, c, bytes.size() - from);
+    if (from >= size()) return size();  // (an empty text may have no bytes at all)
+    const void* hit = std::memchr(bytes.data() + from, c, size() - from);
     return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data()) : size();
   }
   Utf8Text Over(std::string_view other) const { return {other}; }
