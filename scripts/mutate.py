@@ -120,8 +120,9 @@ def masked_lines(text):
                 buf.append("\x01\x01")
                 i += 2
                 continue
-            elif c == '"' or (c == "'" and not (i > 0 and text[i - 1].isalnum())):
-                # (a ' between digits is a digit separator; none is used here)
+            elif c == '"' or (c == "'" and not (i > 0 and text[i - 1].isdigit())):
+                # (a ' after a digit is a digit separator; after a letter it
+                # opens a literal with a prefix, as in u'[')
                 state = c
                 buf.append("\x01")
             else:

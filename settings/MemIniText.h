@@ -1,11 +1,11 @@
 // The in-memory reader's rules, applied to a profile file's bytes held in
 // memory: encoding by byte-order mark, lines, sections and keys.
 //
-// Nothing is built for lines that cannot match: a lookup works on the text
-// in its own encoding (UTF-16, or UTF-8 where that is exact). It jumps from
-// one "[" to the next to find the last section of the name, then from one
-// "=" to the next in that section, looking at a whole line only where the
-// units before the "=" can end the key; the last match wins.
+// A lookup is one pass over the lines in file order, on the text where it
+// lies: UTF-8 bytes, or UTF-16 units in the file's byte order. The wanted
+// names are encoded once in that encoding and compared with a line byte
+// for byte; only where the bytes differ are characters decoded and
+// upper-cased.
 #pragma once
 
 #include <optional>

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -206,6 +207,50 @@ TEST(MemIniText, GeneratedStoresAnswerAsThePlainModelDoes) {
   // The stores are shaped so that many lookups find a line and many do not.
   EXPECT_GT(found, 4000u);
   EXPECT_GT(missing, 4000u);
+}
+
+// Every text of up to five units over the units the rules look at and
+// letters that match across case and UTF-8 length (i, I, the dotless i; e
+// with acute accent, asked as its capital), in UTF-16 and in UTF-8, each in
+// its two forms by turns (little- and big-endian; with and without the
+// mark), so that the run takes a few seconds.
+TEST(MemIniText, EveryShortTextAnswersAsThePlainModelDoes) {
+  const char16_t units[] = {u'[',  u']',  u'=', u';', u' ',      u'\t',    u'\r',
+                            u'\n', u'\0', u'i', u'I', u'\u0131', u'\u00E9'};
+  constexpr std::size_t kUnitCount = std::size(units), kLongest = 5;
+  const std::pair<std::u16string, std::u16string> queries[] = {
+      {u"", u""}, {u"i", u""}, {u"]", u""}, {u"", u";"}, {u"", u"\u0131"}, {u"", u"\u00C9"}};
+  std::size_t texts = 0, found = 0, missing = 0;
+  std::vector<std::size_t> digits;  // the text, as indexes into `units`
+  for (;;) {
+    std::u16string text;
+    for (const std::size_t d : digits) text += units[d];
+    const bool turn = texts % 2 == 1;
+    for (const std::string& bytes :
+         {Utf16(text, turn), (turn ? "" : "\xEF\xBB\xBF") + Utf8(text)}) {
+      const MemIniText product{bytes};
+      const testing::ReferenceIni model(bytes);
+      for (const auto& [section, key] : queries) {
+        const auto expected = model.Find(section, key);
+        ++(expected ? found : missing);
+        ASSERT_EQ(product.Find(section, key), expected)
+            << "key \"" << Show(Utf8(key)) << "\" section \"" << Show(Utf8(section)) << "\" in \""
+            << Show(bytes) << "\"";
+      }
+    }
+    ++texts;
+    // The next text: count up in base kUnitCount, one unit longer after
+    // the last text of a length.
+    std::size_t at = 0;
+    while (at < digits.size() && ++digits[at] == kUnitCount) digits[at++] = 0;
+    if (at == digits.size()) {
+      if (digits.size() == kLongest) break;
+      digits.push_back(0);
+    }
+  }
+  EXPECT_EQ(texts, 1 + 13 + 13 * 13 + 13 * 13 * 13 + 13 * 13 * 13 * 13 + 13 * 13 * 13 * 13 * 13);
+  EXPECT_GT(found, 100u);
+  EXPECT_GT(missing, texts);
 }
 
 }  // namespace
