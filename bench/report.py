@@ -63,8 +63,9 @@ def main(path):
         print(f"| {shape_name} | " + " | ".join(cells) + " |")
     print()
 
-    print("The case variant asks in small letters for names its store holds in capitals; "
-          "its time per value against the same names stored as asked (beyond ASCII):")
+    print("The case variant asks for names its store holds in another letter case (half of "
+          "them in capitals asked in small letters, half the other way round); its time per "
+          "value against the same names stored as asked (beyond ASCII):")
     print()
     print("| mode | encoding | " + " | ".join(f"{size:,} entries" for size in SIZES) + " |")
     print("|---|---|" + "---:|" * len(SIZES))

@@ -39,8 +39,10 @@ enum Mode { kShared, kPerUser };
 // (long prefix, one length, differ near their end), start (differ in their
 // first characters, long shared ending), middle (long shared prefix and
 // ending), end (differ in their last characters, lengths vary), nonascii
-// (as middle, in Cyrillic, Greek, German and CJK), case (the nonascii store
-// written in capitals, asked in small letters).
+// (as middle, in Cyrillic, Greek, German and CJK), case (the nonascii names
+// in another letter case than asked: every other one stored in capitals and
+// asked in small letters, the others stored in small letters and asked in
+// capitals, so that no single trick of case suits the whole store).
 enum Shape { kSpread, kCamera, kStart, kMiddle, kEnd, kNonAscii, kCase, kShapeCount };
 constexpr const char* kEncodingNames[] = {"ansi", "utf8bom", "utf16le"};
 constexpr const char* kModeNames[] = {"shared", "peruser"};
@@ -99,9 +101,22 @@ char32_t Capital(char32_t c) {
   return c;
 }
 
-std::string InCapitals(const std::string& text) {
+// The small letter of each capital the shapes use: the other way round.
+char32_t Small(char32_t c) {
+  if ((c >= U'A' && c <= U'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
+  if ((c >= 0x391 && c <= 0x3A1) || (c >= 0x3A3 && c <= 0x3AB)) return c + 0x20;  // Α-Ρ, Σ-Ϋ
+  if (c == 0x386) return 0x3AC;                                                   // Ά
+  if (c >= 0x388 && c <= 0x38A) return c + 0x25;                                  // Έ Ή Ί
+  if (c == 0x38C) return 0x3CC;                                                   // Ό
+  if (c == 0x38E || c == 0x38F) return c + 0x3F;                                  // Ύ Ώ
+  if (c >= 0x410 && c <= 0x42F) return c + 0x20;                                  // А-Я
+  if (c >= 0x400 && c <= 0x40F) return c + 0x50;                                  // Ѐ-Џ
+  return c;
+}
+
+std::string InCase(const std::string& text, bool capitals) {
   std::string out;
-  for (char32_t c : CodePoints(text)) out += Utf8Of(Capital(c));
+  for (char32_t c : CodePoints(text)) out += Utf8Of(capitals ? Capital(c) : Small(c));
   return out;
 }
 
@@ -209,8 +224,8 @@ FolderSet FoldersOf(Shape shape) {
   }
 }
 
-// The name a host asks for.
-std::string FolderPath(Shape shape, int folder, int number) {
+// The name as written, before any change of case.
+std::string WrittenPath(Shape shape, int folder, int number) {
   std::string digits;
   if (shape == kEnd || shape == kStart) {
     digits = std::to_string(number);
@@ -222,6 +237,16 @@ std::string FolderPath(Shape shape, int folder, int number) {
   }
   const Folder& f = FoldersOf(shape).folders[folder];
   return f.before + digits + f.after;
+}
+
+// The name a host asks for, and the name as the store holds it.
+std::string FolderPath(Shape shape, int folder, int number) {
+  const std::string written = WrittenPath(shape, folder, number);
+  return shape == kCase ? InCase(written, number % 2 == 1) : written;
+}
+std::string StoredPath(Shape shape, int folder, int number) {
+  const std::string written = WrittenPath(shape, folder, number);
+  return shape == kCase ? InCase(written, number % 2 == 0) : written;
 }
 
 // The logon name, as the module finds it.
@@ -308,10 +333,9 @@ Store FolderStore(Shape shape, std::mt19937& random, int entries, std::vector<st
   store.text = "[Files]\r\n";
   for (const auto& run : runs) {
     for (const auto& [folder, number] : run) {
-      const std::string key = FolderPath(shape, folder, number);
       const int mark = MarkNumber(random);
-      store.text += (shape == kCase ? InCapitals(key) : key) + "=" + std::to_string(mark) + "\r\n";
-      store.last[key] = mark;
+      store.text += StoredPath(shape, folder, number) + "=" + std::to_string(mark) + "\r\n";
+      store.last[FolderPath(shape, folder, number)] = mark;
     }
   }
   // The panel lists folders as a host does: neighbouring names, about half
