@@ -80,6 +80,9 @@ def main():
         "// partners differ in UTF-8 length from them, with the shortest and longest",
         "// UTF-8 length of any unit that upper-cases to them (U+FFFD and surrogates",
         "// left out); every other unit has only partners of its own length.",
+        "// kUpperCaseMembers pairs each unit that a mapping changes with its upper",
+        "// case, sorted by upper case: the units that match a character without",
+        "// regard to case are its upper case and the units paired with that.",
         "",
         f"inline constexpr char kUnicodeVersion[] = \"{version}\";",
         "",
@@ -104,6 +107,16 @@ def main():
     lines.append(f"inline constexpr UpperCaseLengths kUpperCaseLengths[{len(exceptions)}] = {{")
     for unit, shortest, longest in exceptions:
         lines.append(f"    {{0x{unit:04X}, {shortest}, {longest}}},")
+    lines.append("};")
+
+    members = sorted((upper[unit], unit) for unit in range(0x10000) if upper[unit] != unit)
+    lines.append("")
+    lines.append("struct UpperCaseMember {")
+    lines.append("  char16_t upper, unit;")
+    lines.append("};")
+    lines.append(f"inline constexpr UpperCaseMember kUpperCaseMembers[{len(members)}] = {{")
+    for start in range(0, len(members), 4):
+        lines.append("    " + " ".join(f"{{0x{u:04X}, 0x{m:04X}}}," for u, m in members[start:start + 4]))
     lines.append("};")
 
     with open(output, "w", encoding="utf-8", newline="\n") as out:

@@ -1,9 +1,11 @@
 #include "settings/MemIniText.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "platform/Utf8.h"
 #include "platform/platform.h"
@@ -17,15 +19,32 @@ constexpr std::size_t npos = std::string_view::npos;
 
 bool IsBlank(char16_t c) { return c <= 32; }
 bool IsBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
+bool IsSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 
-// How many of the first `n` bytes of `a` and `b` are equal, eight at a time
-// up to the last eight that differ.
-std::size_t EqualBytes(const char* a, const char* b, std::size_t n) {
-  std::size_t i = 0;
-  while (i + 8 <= n && std::memcmp(a + i, b + i, 8) == 0) i += 8;
-  while (i < n && a[i] == b[i]) ++i;
-  return i;
+// Each unit of the same upper case as `c`, `c` among them.
+template <typename Each>
+void ForEachPartner(char16_t c, Each each) {
+  const char16_t upper = FoldCase(c);
+  if (FoldCase(upper) == upper) each(upper);
+  const auto below = [](const UpperCaseMember& m, char16_t u) { return m.upper < u; };
+  const auto* end = std::end(kUpperCaseMembers);
+  for (auto* m = std::lower_bound(std::begin(kUpperCaseMembers), end, upper, below);
+       m != end && m->upper == upper; ++m)
+    each(m->unit);
 }
+
+// The bytes that may stand at one place of a match: no unit has more than
+// three others of the same upper case.
+struct ByteSet {
+  std::array<unsigned char, 4> bytes{};
+  std::size_t size = 0;
+  void Add(unsigned char b) {
+    if (!Has(b)) bytes[size++] = b;
+  }
+  bool Has(unsigned char b) const {
+    return std::find(bytes.begin(), bytes.begin() + size, b) != bytes.begin() + size;
+  }
+};
 
 // Text held as UTF-8 bytes, positions counted in bytes. Every unit the
 // rules look for (blanks, line breaks, "[", "]", ";", "=") is ASCII, and no
@@ -43,18 +62,41 @@ struct Utf8Text {
     return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data()) : size();
   }
   Utf8Text Over(std::string_view other) const { return {other}; }
+  // Whether text[from, to) holds these bytes.
+  bool Holds(std::size_t from, std::size_t to, std::string_view sought) const {
+    for (std::size_t at = from; (at = Find(sought[0], at)) + sought.size() <= to; ++at)
+      if (bytes.substr(at, sought.size()) == sought) return true;
+    return false;
+  }
+  // Adds the bytes that may match the unit name[i] to `out`, and passes
+  // it. False when a text of another length may match it too: a partner of
+  // another length that `holds(bytes)` finds in the text, or that is ASCII;
+  // U+FFFD, which bytes of any length may stand for; a surrogate.
+  template <typename Held>
+  bool AddBytes(std::u16string_view name, std::size_t& i, std::vector<ByteSet>& out,
+                Held holds) const {
+    const char16_t c = name[i++];
+    const auto length = static_cast<std::size_t>(Length(c));
+    std::array<ByteSet, 3> sets;
+    bool alike = c != 0xFFFD && !IsSurrogate(c);
+    ForEachPartner(c, [&](char16_t unit) {
+      const std::string bytes = Encode(std::u16string_view(&unit, 1));
+      if (bytes.size() != length) {
+        alike = alike && bytes.size() > 1 && !holds(bytes);
+      } else {
+        for (std::size_t k = 0; k < length; ++k) sets[k].Add(static_cast<unsigned char>(bytes[k]));
+      }
+    });
+    if (alike)
+      out.insert(out.end(), sets.begin(), sets.begin() + static_cast<std::ptrdiff_t>(length));
+    return alike;
+  }
 
   // A name in this encoding. A lone surrogate, which no UTF-8 text holds,
   // becomes a zero byte, which the text does not hold either.
   std::string Encode(std::u16string_view name) const { return platform::Utf16ToUtf8(name, '\0'); }
-  // A unit's encoded length; a surrogate and its upper case are alike.
+  // A unit's encoded length.
   static int Length(char16_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : 3; }
-  // How far `i`, in an encoded name, lies after the start of its character.
-  std::size_t IntoCharacter(std::size_t i) const {
-    std::size_t back = 0;
-    while ((static_cast<unsigned char>(bytes[i - back]) & 0xC0) == 0x80) ++back;
-    return back;
-  }
   // The character at `i` upper-cased, its one or two UTF-16 units in one
   // value (a byte that starts no well-formed sequence is U+FFFD; surrogates
   // stay as they are); `length` receives its length in bytes.
@@ -93,6 +135,19 @@ struct Utf16Text {
     return size();
   }
   Utf16Text Over(std::string_view other) const { return {other, bigEndian}; }
+  bool Holds(std::size_t, std::size_t, std::string_view) const { return false; }
+  // Every unit is matched by units alone.
+  template <typename Held>
+  bool AddBytes(std::u16string_view name, std::size_t& i, std::vector<ByteSet>& out, Held) const {
+    ByteSet low, high;
+    ForEachPartner(name[i++], [&](char16_t unit) {
+      low.Add(static_cast<unsigned char>(unit & 0xFF));
+      high.Add(static_cast<unsigned char>(unit >> 8));
+    });
+    out.push_back(bigEndian ? high : low);
+    out.push_back(bigEndian ? low : high);
+    return true;
+  }
 
   std::string Encode(std::u16string_view name) const {
     std::string encoded(2 * name.size(), '\0');
@@ -102,8 +157,6 @@ struct Utf16Text {
     }
     return encoded;
   }
-  static int Length(char16_t) { return 2; }
-  std::size_t IntoCharacter(std::size_t) const { return 0; }
   char32_t Folded(std::size_t i, std::size_t& length) const {
     length = 1;
     return FoldCase((*this)[i]);
@@ -115,130 +168,207 @@ struct Utf16Text {
   }
 };
 
-// A wanted name in the text's encoding, as asked and upper-cased. A line
-// written in capitals matches the upper-cased form byte for byte. It is
-// the name as asked where some unit's upper case has another encoded
-// length, so that the two would not line up.
+// Where the text from `from` on stops matching the name whole, without
+// regard to case, character by character; npos when it does not before `to`.
 template <typename Text>
-struct Name {
-  Name(const Text& text, std::u16string_view name) : asked(text.Encode(name)), upper(asked) {
-    std::u16string folded(name);
-    for (char16_t& c : folded) c = FoldCase(c);
-    if (folded == name) return;
-    for (std::size_t i = 0; i < name.size(); ++i)
-      if (Text::Length(name[i]) != Text::Length(folded[i])) return;
-    upper = text.Encode(folded);
+std::size_t MatchEnd(const Text& text, std::size_t from, std::size_t to, const Text& name) {
+  for (std::size_t j = 0; j < name.size();) {
+    std::size_t length = 0, nameLength = 0;
+    if (from == to || text.Folded(from, length) != name.Folded(j, nameLength)) return npos;
+    from += length;
+    j += nameLength;
   }
-  std::string asked, upper;
+  return from;
+}
+
+// Where the line that holds `at` begins, `from` at the earliest; npos
+// when a unit other than a blank stands before `at` in it.
+template <typename Text>
+std::size_t LineStartBefore(const Text& text, std::size_t from, std::size_t at) {
+  while (at > from && IsBlank(text[at - 1]) && !IsBreak(text[at - 1])) --at;
+  return at == from || IsBreak(text[at - 1]) ? at : npos;
+}
+
+// The lines of the last section of the name: from the break that ends its
+// header up to the start of the next header's line, or to the text's end.
+// Only a "[" that begins a line can open a header, so the text is searched
+// for those; a header of any other name ends a section.
+template <typename Text>
+std::optional<std::pair<std::size_t, std::size_t>> LastSection(const Text& text,
+                                                               std::u16string_view sectionName) {
+  const std::string encoded = text.Encode(sectionName);
+  const Text name = text.Over(encoded);
+  std::optional<std::pair<std::size_t, std::size_t>> last;
+  std::size_t open = npos, lineStart = 0;
+  // The next CR and LF found are kept until the search passes them, so
+  // that no byte is searched twice, whichever breaks the file uses.
+  std::size_t cr = text.Find('\r', 0), lf = text.Find('\n', 0);
+  for (std::size_t at = text.Find('[', 0); at < text.size(); at = text.Find('[', at + 1)) {
+    const std::size_t begin = LineStartBefore(text, lineStart, at);
+    if (begin == npos) continue;
+    if (cr < at) cr = text.Find('\r', at);
+    if (lf < at) lf = text.Find('\n', at);
+    const std::size_t end = std::min(cr, lf);
+    std::size_t nameEnd = end;
+    while (IsBlank(text[nameEnd - 1])) --nameEnd;                 // stops at the "[" at the latest
+    if (nameEnd - at < 2 || text[nameEnd - 1] != u']') continue;  // a key line
+    if (open != npos) last.emplace(open, begin);
+    std::size_t nameBegin = at + 1;
+    --nameEnd;
+    while (nameBegin < nameEnd && IsBlank(text[nameBegin])) ++nameBegin;
+    while (nameEnd > nameBegin && IsBlank(text[nameEnd - 1])) --nameEnd;
+    open = MatchEnd(text, nameBegin, nameEnd, name) == nameEnd ? end : npos;
+    lineStart = at = end;
+  }
+  if (open != npos) last.emplace(open, text.size());
+  return last;
+}
+
+// The places in lines text[from, to) where a name may match without regard
+// to case. The name is searched for as bytes, each byte of the search
+// allowing the bytes of any character of the same upper case and length;
+// where a character may also match one of another length, only the longest
+// run of the others is searched. Horspool's search, shifted by the last
+// two characters' bytes in the window (hashed: a shift is the least of the
+// bytes that share its hash). A name shorter than that to search is found
+// at every line.
+template <typename Text>
+class Search {
+ public:
+  Search(const Text& text, std::u16string_view name, std::size_t from, std::size_t to)
+      : text_(text) {
+    std::vector<std::pair<std::string, bool>> held;  // a text of another length, held or not
+    const auto holds = [&](const std::string& bytes) {
+      for (const auto& [known, found] : held)
+        if (known == bytes) return found;
+      return held.emplace_back(bytes, text.Holds(from, to, bytes)).second;
+    };
+    std::size_t runStart = 0;
+    for (std::size_t i = 0; i < name.size();) {
+      if (!text.AddBytes(name, i, classes_, holds)) runStart = classes_.size();
+      if (classes_.size() - runStart > size_) start_ = runStart, size_ = classes_.size() - runStart;
+    }
+    size_ = std::min<std::size_t>(size_, 0xFFFF);
+    if (size_ < kGram) return;
+    // Each hash of kGram bytes from place k on, one byte of each set.
+    const auto forEachGram = [this](std::size_t k, auto each) {
+      std::array<std::size_t, kGram> pick{};
+      for (std::size_t j = 0; j < kGram;) {
+        std::size_t hash = 0;
+        for (std::size_t g = 0; g < kGram; ++g) hash = Hash(hash, At(k + g).bytes[pick[g]]);
+        each(hash);
+        for (j = 0; j < kGram && ++pick[j] == At(k + j).size; ++j) pick[j] = 0;
+      }
+    };
+    again_.fill(static_cast<std::uint16_t>(size_ - kGram + 1));
+    for (std::size_t k = 0; k + kGram < size_; ++k)
+      forEachGram(k, [&](std::size_t hash) {
+        again_[hash] = std::min(again_[hash], static_cast<std::uint16_t>(size_ - kGram - k));
+      });
+    shift_ = again_;
+    forEachGram(size_ - kGram, [&](std::size_t hash) { shift_[hash] = 0; });
+  }
+
+  // The first place from `from` on where a match may start and end before
+  // `to`; `to` when there is none.
+  std::size_t Next(std::size_t from, std::size_t to) {
+    if (size_ < kGram) return from;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text_.bytes.data());
+    for (std::size_t end = from * Text::kUnit + size_; end <= to * Text::kUnit;) {
+      std::size_t hash = 0;
+      for (std::size_t g = end - kGram; g < end; ++g) hash = Hash(hash, bytes[g]);
+      const std::size_t shift = shift_[hash];
+      if (shift != 0) {
+        end += shift;
+        continue;
+      }
+      // The byte where the last window failed is tried first: in a store
+      // of names alike, that is where they differ.
+      const std::size_t start = end - size_;
+      if (At(guard_).Has(bytes[start + guard_])) {
+        std::size_t k = 0;
+        while (k < size_ && At(k).Has(bytes[start + k])) ++k;
+        if (k == size_) return start / Text::kUnit;
+        guard_ = k == size_ ? guard_ : k;
+      }
+      end += again_[hash];
+    }
+    return to;
+  }
+
+ private:
+  static constexpr std::size_t kGram = 2 * Text::kUnit;  // bytes that pick a shift
+  static std::size_t Hash(std::size_t hash, unsigned char b) { return (hash * 31 + b) & 4095; }
+  const ByteSet& At(std::size_t k) const { return classes_[start_ + k]; }
+
+  const Text& text_;
+  std::vector<ByteSet> classes_;  // the whole name's; the search is `size_` from `start_`
+  std::size_t start_ = 0, size_ = 0, guard_ = 0;
+  // Shifts by the hash of the window's last kGram bytes; `again_` the
+  // same without the name's last kGram bytes, for a window that failed.
+  std::array<std::uint16_t, 4096> shift_{}, again_{};
 };
 
-// Where the text from `from` on stops matching the name whole, without
-// regard to case; npos when it does not before `to`. Bytes equal to the
-// name are passed over; only from the start of the character that holds a
-// differing byte are both sides decoded and upper-cased.
-template <typename Text>
-std::size_t MatchEnd(const Text& text, std::size_t from, std::size_t to, const Name<Text>& name) {
-  constexpr std::size_t unit = Text::kUnit;
-  const Text wanted = text.Over(name.asked);
-  std::size_t i = from, j = 0;
-  for (;;) {
-    const std::size_t n = std::min(to - i, wanted.size() - j) * unit;
-    const char* const at = text.bytes.data() + i * unit;
-    const std::size_t equal = std::max(EqualBytes(at, name.asked.data() + j * unit, n),
-                                       EqualBytes(at, name.upper.data() + j * unit, n));
-    i += equal / unit;
-    j += equal / unit;
-    if (j == wanted.size()) return i;
-    const std::size_t back = wanted.IntoCharacter(j);
-    i -= back;
-    j -= back;
-    if (i == to) return npos;
-    std::size_t lengthA = 0, lengthB = 0;
-    if (text.Folded(i, lengthA) != wanted.Folded(j, lengthB)) return npos;
-    i += lengthA;
-    j += lengthB;
-  }
-}
-
-// Whether only blanks stand before `at` in its line, which begins at
-// `from` at the earliest.
-template <typename Text>
-bool BeginsLine(const Text& text, std::size_t from, std::size_t at) {
-  while (at > from && IsBlank(text[at - 1]) && !IsBreak(text[at - 1])) --at;
-  return at == from || IsBreak(text[at - 1]);
-}
-
-// One pass over the lines, in file order: a header of the wanted section
-// opens it (`opened()`, which forgets what an earlier one of the name
-// gave) and any other header closes it; each other line of the open
-// section goes to `line(begin, end)`, trimmed.
-template <typename Text, typename Opened, typename Line>
-void ScanSection(const Text& text, const Name<Text>& section, Opened opened, Line line) {
-  // The next CR and LF found are kept until the lines pass them, so that
-  // no byte is searched twice, whichever breaks the file uses.
-  std::size_t cr = text.Find('\r', 0), lf = text.Find('\n', 0);
-  bool open = false;
-  for (std::size_t next = 0; next < text.size();) {
-    if (!open) {  // only a header counts: the next "[" that begins a line
-      std::size_t at = text.Find('[', next);
-      while (at < text.size() && !BeginsLine(text, next, at)) at = text.Find('[', at + 1);
-      if (at == text.size()) break;
-      next = at;
-    }
-    if (cr < next) cr = text.Find('\r', next);
-    if (lf < next) lf = text.Find('\n', next);
-    std::size_t begin = next, end = std::min(cr, lf);
-    next = end + 1;  // (CR LF is a break and an empty line, which is skipped)
+// Each line of text[from, to) where the search finds a place, trimmed, to
+// `line(begin, end)`: empty and comment lines are left out.
+template <typename Text, typename Line>
+void ForEachLine(const Text& text, Search<Text> search, std::size_t from, std::size_t to,
+                 Line line) {
+  std::size_t cr = text.Find('\r', from), lf = text.Find('\n', from);
+  for (std::size_t at = from; (at = search.Next(at, to)) < to;) {
+    std::size_t begin = at;
+    while (begin > from && !IsBreak(text[begin - 1])) --begin;
+    if (cr < at) cr = text.Find('\r', at);
+    if (lf < at) lf = text.Find('\n', at);
+    std::size_t end = std::min({cr, lf, to});
+    at = end + 1;  // (CR LF is a break and an empty line, which is skipped)
     while (begin < end && IsBlank(text[begin])) ++begin;
     if (begin == end || text[begin] == u';') continue;
     while (IsBlank(text[end - 1])) --end;  // stops at the first unit at the latest
-    if (text[begin] == u'[' && end - begin > 1 && text[end - 1] == u']') {
-      std::size_t nameBegin = begin + 1, nameEnd = end - 1;
-      while (nameBegin < nameEnd && IsBlank(text[nameBegin])) ++nameBegin;
-      while (nameEnd > nameBegin && IsBlank(text[nameEnd - 1])) --nameEnd;
-      open = MatchEnd(text, nameBegin, nameEnd, section) == nameEnd;
-      if (open) opened();  // only the last section of the name counts
-      continue;
-    }
-    if (open) line(begin, end);
+    line(begin, end);
   }
 }
 
-// The value of the key: in the section searched, a line with the key
-// gives it, a later one replacing it.
+// The value of the key: in the last section of the name, a line with the
+// key gives it, a later one replacing it.
 template <typename Text>
 std::optional<std::u16string> Lookup(const Text& text, std::u16string_view sectionName,
                                      std::u16string_view keyName) {
-  const Name<Text> key(text, keyName);
+  const auto section = LastSection(text, sectionName);
+  if (!section) return std::nullopt;
+  const auto [from, to] = *section;
+  const std::string encoded = text.Encode(keyName);
+  const Text key = text.Over(encoded);
   std::size_t valueBegin = npos, valueEnd = npos;
-  ScanSection(
-      text, Name<Text>(text, sectionName), [&] { valueBegin = npos; },
-      [&](std::size_t begin, std::size_t end) {
-        std::size_t equals = MatchEnd(text, begin, end, key);
-        if (equals == npos) return;
-        while (equals < end && IsBlank(text[equals])) ++equals;
-        if (equals == end || text[equals] != u'=') return;
-        valueBegin = equals + 1;
-        while (valueBegin < end && IsBlank(text[valueBegin])) ++valueBegin;
-        valueEnd = end;
-      });
+  ForEachLine(text, Search<Text>(text, keyName, from, to), from, to,
+              [&](std::size_t begin, std::size_t end) {
+                std::size_t equals = MatchEnd(text, begin, end, key);
+                if (equals == npos) return;
+                while (equals < end && IsBlank(text[equals])) ++equals;
+                if (equals == end || text[equals] != u'=') return;
+                valueBegin = equals + 1;
+                while (valueBegin < end && IsBlank(text[valueBegin])) ++valueBegin;
+                valueEnd = end;
+              });
   if (valueBegin == npos) return std::nullopt;
   return text.Copy(valueBegin, valueEnd);
 }
 
-// The keys of the section searched: each line's text before its first
-// "=", trimmed.
+// The keys of the last section of the name: each line's text before its
+// first "=", trimmed.
 template <typename Text>
 std::vector<std::u16string> KeysIn(const Text& text, std::u16string_view sectionName) {
   std::vector<std::u16string> keys;
-  ScanSection(
-      text, Name<Text>(text, sectionName), [&] { keys.clear(); },
-      [&](std::size_t begin, std::size_t end) {
-        std::size_t equals = std::min(text.Find('=', begin), end);
-        if (equals == end) return;
-        while (equals > begin && IsBlank(text[equals - 1])) --equals;
-        keys.push_back(text.Copy(begin, equals));
-      });
+  const auto section = LastSection(text, sectionName);
+  if (!section) return keys;
+  const auto [from, to] = *section;
+  ForEachLine(text, Search<Text>(text, u"", from, to), from, to,
+              [&](std::size_t begin, std::size_t end) {
+                std::size_t equals = std::min(text.Find('=', begin), end);
+                if (equals == end) return;
+                while (equals > begin && IsBlank(text[equals - 1])) --equals;
+                keys.push_back(text.Copy(begin, equals));
+              });
   return keys;
 }
 
