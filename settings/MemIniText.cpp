@@ -35,6 +35,12 @@ void ForEachPartner(char16_t c, Each each) {
 
 // The bytes that may stand at one place of a match: no unit has more than
 // three others of the same upper case.
+constexpr bool AtMostThreeByUpperCase() {
+  for (std::size_t i = 3; i < std::size(kUpperCaseMembers); ++i)
+    if (kUpperCaseMembers[i].upper == kUpperCaseMembers[i - 3].upper) return false;
+  return true;
+}
+static_assert(AtMostThreeByUpperCase());
 struct ByteSet {
   std::array<unsigned char, 4> bytes{};
   std::size_t size = 0;

@@ -74,5 +74,18 @@ TEST(CaseTableOracle, PartnersOfAnotherUtf8LengthAsIcuHasThem) {
   EXPECT_EQ(actual, expected);
 }
 
+// The search for a key allows, at each character, the units listed with
+// its upper case: every unit that ICU changes, paired with what it gives.
+TEST(CaseTableOracle, UnitsListedByUpperCaseAsIcuHasThem) {
+  std::set<std::pair<char16_t, char16_t>> expected, actual;
+  for (char32_t c = 0; c <= 0xFFFF; ++c)
+    if (IcuUpper(c) != c) expected.insert({IcuUpper(c), static_cast<char16_t>(c)});
+  for (const auto& entry : table::kUpperCaseMembers) actual.insert({entry.upper, entry.unit});
+  EXPECT_EQ(actual, expected);
+  EXPECT_TRUE(std::is_sorted(std::begin(table::kUpperCaseMembers),
+                             std::end(table::kUpperCaseMembers),
+                             [](const auto& a, const auto& b) { return a.upper < b.upper; }));
+}
+
 }  // namespace
 }  // namespace ombrels
