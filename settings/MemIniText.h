@@ -1,11 +1,11 @@
 // The in-memory reader's rules, applied to a profile file's bytes held in
 // memory: encoding by byte-order mark, lines, sections and keys.
 //
-// A lookup is one pass over the lines in file order, on the text where it
-// lies: UTF-8 bytes, or UTF-16 units in the file's byte order. The wanted
-// names are encoded once in that encoding and compared with a line byte
-// for byte; only where the bytes differ are characters decoded and
-// upper-cased.
+// A lookup works on the text where it lies: UTF-8 bytes, or UTF-16 units
+// in the file's byte order. It finds the last section of the name by its
+// headers, then searches that section for the key's bytes, allowing at each
+// place the bytes of any character of the same upper case; only the lines
+// where the search stops are compared character by character.
 #pragma once
 
 #include <optional>
