@@ -295,7 +295,7 @@ class Search {
         std::size_t k = 0;
         while (k < size_ && At(k).Has(bytes[start + k])) ++k;
         if (k == size_) return start / Text::kUnit;
-        guard_ = k == size_ ? guard_ : k;
+        guard_ = k;  // (k is short of size_: a whole match returned)
       }
       end += again_[hash];
     }
