@@ -67,6 +67,8 @@ struct Utf8Text {
     const void* hit = std::memchr(bytes.data() + from, c, size() - from);
     return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data()) : size();
   }
+  // The text ends before its first zero byte (found when it is made).
+  std::size_t HeaderOrEnd(std::size_t from) const { return Find('[', from); }
   Utf8Text Over(std::string_view other) const { return {other}; }
   // Whether text[from, to) holds these bytes.
   bool Holds(std::size_t from, std::size_t to, std::string_view sought) const {
@@ -140,6 +142,26 @@ struct Utf16Text {
     }
     return size();
   }
+  // The first "[" or zero unit from `from` on. Blocks of units are tested
+  // whole, a loop that compilers turn into vector compares; only a block
+  // with a hit, rare in a text, is searched unit by unit.
+  std::size_t HeaderOrEnd(std::size_t from) const {
+    const bool swapped = bigEndian != (std::endian::native == std::endian::big);
+    const std::uint16_t bracket = swapped ? 0x5B00 : 0x5B;
+    const auto at = [this](std::size_t i) {
+      std::uint16_t unit;
+      std::memcpy(&unit, bytes.data() + 2 * i, 2);
+      return unit;
+    };
+    constexpr std::size_t kBlock = 256;  // units
+    for (; from + kBlock <= size(); from += kBlock) {
+      std::uint16_t hits = 0;
+      for (std::size_t i = from; i < from + kBlock; ++i) hits |= (at(i) == 0) | (at(i) == bracket);
+      if (hits != 0) break;
+    }
+    while (from < size() && at(from) != 0 && at(from) != bracket) ++from;
+    return from;
+  }
   Utf16Text Over(std::string_view other) const { return {other, bigEndian}; }
   bool Holds(std::size_t, std::size_t, std::string_view) const { return false; }
   // Every unit is matched by units alone.
@@ -196,25 +218,21 @@ std::size_t LineStartBefore(const Text& text, std::size_t from, std::size_t at) 
 }
 
 // The lines of the last section of the name: from the break that ends its
-// header up to the start of the next header's line, or to the text's end.
-// Only a "[" that begins a line can open a header, so the text is searched
-// for those; a header of any other name ends a section.
+// header up to the start of the next header's line, or to the text's end
+// (its first zero unit). Only a "[" that begins a line can open a header; a
+// header of any other name ends a section.
 template <typename Text>
 std::optional<std::pair<std::size_t, std::size_t>> LastSection(const Text& text,
                                                                std::u16string_view sectionName) {
   const std::string encoded = text.Encode(sectionName);
   const Text name = text.Over(encoded);
   std::optional<std::pair<std::size_t, std::size_t>> last;
-  std::size_t open = npos, lineStart = 0;
-  // The next CR and LF found are kept until the search passes them, so
-  // that no byte is searched twice, whichever breaks the file uses.
-  std::size_t cr = text.Find('\r', 0), lf = text.Find('\n', 0);
-  for (std::size_t at = text.Find('[', 0); at < text.size(); at = text.Find('[', at + 1)) {
+  std::size_t open = npos, lineStart = 0, at = 0;
+  for (; (at = text.HeaderOrEnd(at)) < text.size() && text[at] != 0; ++at) {
     const std::size_t begin = LineStartBefore(text, lineStart, at);
     if (begin == npos) continue;
-    if (cr < at) cr = text.Find('\r', at);
-    if (lf < at) lf = text.Find('\n', at);
-    const std::size_t end = std::min(cr, lf);
+    std::size_t end = at;
+    while (end < text.size() && text[end] != 0 && !IsBreak(text[end])) ++end;
     std::size_t nameEnd = end;
     while (IsBlank(text[nameEnd - 1])) --nameEnd;                 // stops at the "[" at the latest
     if (nameEnd - at < 2 || text[nameEnd - 1] != u']') continue;  // a key line
@@ -224,9 +242,10 @@ std::optional<std::pair<std::size_t, std::size_t>> LastSection(const Text& text,
     while (nameBegin < nameEnd && IsBlank(text[nameBegin])) ++nameBegin;
     while (nameEnd > nameBegin && IsBlank(text[nameEnd - 1])) --nameEnd;
     open = MatchEnd(text, nameBegin, nameEnd, name) == nameEnd ? end : npos;
-    lineStart = at = end;
+    lineStart = end;
+    at = end - 1;  // (the loop steps to the break or zero that ends the header)
   }
-  if (open != npos) last.emplace(open, text.size());
+  if (open != npos) last.emplace(open, at);
   return last;
 }
 
@@ -378,25 +397,6 @@ std::vector<std::u16string> KeysIn(const Text& text, std::u16string_view section
   return keys;
 }
 
-// The number of bytes before the first zero unit of UTF-16 bytes. Blocks
-// of units are tested whole, a loop that compilers turn into vector
-// compares; only the block with a zero is searched unit by unit.
-std::size_t BeforeZeroUnit(std::string_view bytes) {
-  constexpr std::size_t kBlock = 512;  // bytes
-  std::size_t i = 0;
-  for (; i + kBlock <= bytes.size(); i += kBlock) {
-    std::uint16_t zeros = 0;
-    for (std::size_t k = i; k < i + kBlock; k += 2) {
-      std::uint16_t unit;
-      std::memcpy(&unit, bytes.data() + k, 2);
-      zeros += unit == 0;
-    }
-    if (zeros != 0) break;
-  }
-  while (i + 1 < bytes.size() && (bytes[i] != '\0' || bytes[i + 1] != '\0')) i += 2;
-  return i;
-}
-
 bool StartsWith(std::string_view bytes, std::string_view mark) {
   return bytes.substr(0, mark.size()) == mark;
 }
@@ -413,7 +413,7 @@ MemIniText::MemIniText(platform::Bytes bytes) {
   if (StartsWith(all, "\xFF\xFE") || StartsWith(all, "\xFE\xFF")) {
     encoding_ = all[0] == '\xFE' ? Encoding::kUtf16Be : Encoding::kUtf16Le;
     begin_ = 2;
-    size_ = BeforeZeroUnit(all.substr(2));
+    size_ = all.size() - 2;  // its zero unit is found with its headers
   } else if (StartsWith(all, "\xEF\xBB\xBF") || platform::os().AnsiDecodesAsUtf8()) {
     begin_ = StartsWith(all, "\xEF\xBB\xBF") ? 3 : 0;
     size_ = std::min(all.size(), all.find('\0', begin_)) - begin_;
