@@ -65,7 +65,14 @@ for p in "${wanted[@]}"; do
       { echo "deps.sh: could not add the architecture $arch (needed for $p)" >&2; exit 1; }
   fi
 done
-if ! { apt-get update -qq && apt-get install -y -qq --no-install-recommends "${wanted[@]}"; } >/tmp/ombrels-apt.log 2>&1; then
+# An index that fails to download (a mirror caught mid-sync) fails the
+# update: it is tried again, and the install then runs on what was fetched.
+for attempt in 1 2 3; do
+  apt-get update -qq >/tmp/ombrels-apt.log 2>&1 && break
+  echo "deps.sh: apt-get update failed (attempt $attempt of 3)" >&2
+  sleep $((attempt * 10))
+done
+if ! apt-get install -y -qq --no-install-recommends "${wanted[@]}" >>/tmp/ombrels-apt.log 2>&1; then
   tail -n 20 /tmp/ombrels-apt.log >&2
   echo "deps.sh: could not install: ${wanted[*]} (log: /tmp/ombrels-apt.log)" >&2
   exit 1
