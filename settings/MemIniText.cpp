@@ -413,7 +413,9 @@ MemIniText::MemIniText(platform::Bytes bytes) {
   if (StartsWith(all, "\xFF\xFE") || StartsWith(all, "\xFE\xFF")) {
     encoding_ = all[0] == '\xFE' ? Encoding::kUtf16Be : Encoding::kUtf16Le;
     begin_ = 2;
-    size_ = all.size() - 2;  // its zero unit is found with its headers
+    // Whole units only; the zero unit that ends the text is found with
+    // its headers.
+    size_ = (all.size() - 2) & ~std::size_t{1};
   } else if (StartsWith(all, "\xEF\xBB\xBF") || platform::os().AnsiDecodesAsUtf8()) {
     begin_ = StartsWith(all, "\xEF\xBB\xBF") ? 3 : 0;
     size_ = std::min(all.size(), all.find('\0', begin_)) - begin_;
