@@ -19,7 +19,6 @@ constexpr std::size_t npos = std::string_view::npos;
 
 bool IsBlank(char16_t c) { return c <= 32; }
 bool IsBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
-bool IsSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 
 // Each unit of the same upper case as `c`, `c` among them.
 template <typename Each>
@@ -33,22 +32,22 @@ void ForEachPartner(char16_t c, Each each) {
     each(m->unit);
 }
 
-// The bytes that may stand at one place of a match: no unit has more than
-// three others of the same upper case.
+// The units (UTF-8 bytes or UTF-16 units) that may stand at one place of a
+// match: no unit has more than three others of the same upper case.
 constexpr bool AtMostThreeByUpperCase() {
   for (std::size_t i = 3; i < std::size(kUpperCaseMembers); ++i)
     if (kUpperCaseMembers[i].upper == kUpperCaseMembers[i - 3].upper) return false;
   return true;
 }
 static_assert(AtMostThreeByUpperCase());
-struct ByteSet {
-  std::array<unsigned char, 4> bytes{};
+struct UnitSet {
+  std::array<char16_t, 4> units{};
   std::size_t size = 0;
-  void Add(unsigned char b) {
-    if (!Has(b)) bytes[size++] = b;
+  void Add(char16_t u) {
+    if (!Has(u)) units[size++] = u;
   }
-  bool Has(unsigned char b) const {
-    return std::find(bytes.begin(), bytes.begin() + size, b) != bytes.begin() + size;
+  bool Has(char16_t u) const {
+    return std::find(units.begin(), units.begin() + size, u) != units.begin() + size;
   }
 };
 
@@ -56,7 +55,6 @@ struct ByteSet {
 // rules look for (blanks, line breaks, "[", "]", ";", "=") is ASCII, and no
 // byte of a multi-byte sequence is: lines are found on the bytes.
 struct Utf8Text {
-  static constexpr std::size_t kUnit = 1;  // bytes a position
   std::string_view bytes;
 
   std::size_t size() const { return bytes.size(); }
@@ -67,8 +65,6 @@ struct Utf8Text {
     const void* hit = std::memchr(bytes.data() + from, c, size() - from);
     return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data()) : size();
   }
-  // The text ends before its first zero byte (found when it is made).
-  std::size_t HeaderOrEnd(std::size_t from) const { return Find('[', from); }
   Utf8Text Over(std::string_view other) const { return {other}; }
   // Whether text[from, to) holds these bytes.
   bool Holds(std::size_t from, std::size_t to, std::string_view sought) const {
@@ -79,14 +75,15 @@ struct Utf8Text {
   // Adds the bytes that may match the unit name[i] to `out`, and passes
   // it. False when a text of another length may match it too: a partner of
   // another length that `holds(bytes)` finds in the text, or that is ASCII;
-  // U+FFFD, which bytes of any length may stand for; a surrogate.
+  // U+FFFD, which bytes of any length may stand for; a surrogate (alone it
+  // encodes to one zero byte, not to the three bytes of its length).
   template <typename Held>
-  bool AddBytes(std::u16string_view name, std::size_t& i, std::vector<ByteSet>& out,
+  bool AddUnits(std::u16string_view name, std::size_t& i, std::vector<UnitSet>& out,
                 Held holds) const {
     const char16_t c = name[i++];
     const auto length = static_cast<std::size_t>(Length(c));
-    std::array<ByteSet, 3> sets;
-    bool alike = c != 0xFFFD && !IsSurrogate(c);
+    std::array<UnitSet, 3> sets;
+    bool alike = c != 0xFFFD;
     ForEachPartner(c, [&](char16_t unit) {
       const std::string bytes = Encode(std::u16string_view(&unit, 1));
       if (bytes.size() != length) {
@@ -121,15 +118,15 @@ struct Utf8Text {
 // Text held as UTF-16 bytes in either byte order, positions counted in
 // units; each unit is upper-cased on its own.
 struct Utf16Text {
-  static constexpr std::size_t kUnit = 2;
   std::string_view bytes;
   bool bigEndian = false;
 
   std::size_t size() const { return bytes.size() / 2; }
   char16_t operator[](std::size_t i) const {
-    const auto a = static_cast<unsigned char>(bytes[2 * i]);
-    const auto b = static_cast<unsigned char>(bytes[2 * i + 1]);
-    return static_cast<char16_t>(bigEndian ? (a << 8) | b : (b << 8) | a);
+    std::uint16_t unit;
+    std::memcpy(&unit, bytes.data() + 2 * i, 2);
+    const bool swapped = bigEndian != (std::endian::native == std::endian::big);
+    return static_cast<char16_t>(swapped ? (unit >> 8) | (unit << 8) : unit);
   }
   // An ASCII unit: its low byte is found with memchr, then checked.
   std::size_t Find(char c, std::size_t from) const {
@@ -142,38 +139,13 @@ struct Utf16Text {
     }
     return size();
   }
-  // The first "[" or zero unit from `from` on. Blocks of units are tested
-  // whole, a loop that compilers turn into vector compares; only a block
-  // with a hit, rare in a text, is searched unit by unit.
-  std::size_t HeaderOrEnd(std::size_t from) const {
-    const bool swapped = bigEndian != (std::endian::native == std::endian::big);
-    const std::uint16_t bracket = swapped ? 0x5B00 : 0x5B;
-    const auto at = [this](std::size_t i) {
-      std::uint16_t unit;
-      std::memcpy(&unit, bytes.data() + 2 * i, 2);
-      return unit;
-    };
-    constexpr std::size_t kBlock = 256;  // units
-    for (; from + kBlock <= size(); from += kBlock) {
-      std::uint16_t hits = 0;
-      for (std::size_t i = from; i < from + kBlock; ++i) hits |= (at(i) == 0) | (at(i) == bracket);
-      if (hits != 0) break;
-    }
-    while (from < size() && at(from) != 0 && at(from) != bracket) ++from;
-    return from;
-  }
   Utf16Text Over(std::string_view other) const { return {other, bigEndian}; }
   bool Holds(std::size_t, std::size_t, std::string_view) const { return false; }
   // Every unit is matched by units alone.
   template <typename Held>
-  bool AddBytes(std::u16string_view name, std::size_t& i, std::vector<ByteSet>& out, Held) const {
-    ByteSet low, high;
-    ForEachPartner(name[i++], [&](char16_t unit) {
-      low.Add(static_cast<unsigned char>(unit & 0xFF));
-      high.Add(static_cast<unsigned char>(unit >> 8));
-    });
-    out.push_back(bigEndian ? high : low);
-    out.push_back(bigEndian ? low : high);
+  bool AddUnits(std::u16string_view name, std::size_t& i, std::vector<UnitSet>& out, Held) const {
+    out.emplace_back();
+    ForEachPartner(name[i++], [&](char16_t unit) { out.back().Add(unit); });
     return true;
   }
 
@@ -219,7 +191,7 @@ std::size_t LineStartBefore(const Text& text, std::size_t from, std::size_t at) 
 
 // The lines of the last section of the name: from the break that ends its
 // header up to the start of the next header's line, or to the text's end
-// (its first zero unit). Only a "[" that begins a line can open a header; a
+// (its first zero). Only a "[" that begins a line can open a header; a
 // header of any other name ends a section.
 template <typename Text>
 std::optional<std::pair<std::size_t, std::size_t>> LastSection(const Text& text,
@@ -228,11 +200,11 @@ std::optional<std::pair<std::size_t, std::size_t>> LastSection(const Text& text,
   const Text name = text.Over(encoded);
   std::optional<std::pair<std::size_t, std::size_t>> last;
   std::size_t open = npos, lineStart = 0, at = 0;
-  for (; (at = text.HeaderOrEnd(at)) < text.size() && text[at] != 0; ++at) {
+  for (; (at = text.Find('[', at)) < text.size(); ++at) {
     const std::size_t begin = LineStartBefore(text, lineStart, at);
     if (begin == npos) continue;
     std::size_t end = at;
-    while (end < text.size() && text[end] != 0 && !IsBreak(text[end])) ++end;
+    while (end < text.size() && !IsBreak(text[end])) ++end;
     std::size_t nameEnd = end;
     while (IsBlank(text[nameEnd - 1])) --nameEnd;                 // stops at the "[" at the latest
     if (nameEnd - at < 2 || text[nameEnd - 1] != u']') continue;  // a key line
@@ -243,20 +215,20 @@ std::optional<std::pair<std::size_t, std::size_t>> LastSection(const Text& text,
     while (nameEnd > nameBegin && IsBlank(text[nameEnd - 1])) --nameEnd;
     open = MatchEnd(text, nameBegin, nameEnd, name) == nameEnd ? end : npos;
     lineStart = end;
-    at = end - 1;  // (the loop steps to the break or zero that ends the header)
+    at = end - 1;  // (the loop steps to the break that ends the header)
   }
   if (open != npos) last.emplace(open, at);
   return last;
 }
 
 // The places in lines text[from, to) where a name may match without regard
-// to case. The name is searched for as bytes, each byte of the search
-// allowing the bytes of any character of the same upper case and length;
-// where a character may also match one of another length, only the longest
-// run of the others is searched. Horspool's search, shifted by the last
-// two characters' bytes in the window (hashed: a shift is the least of the
-// bytes that share its hash). A name shorter than that to search is found
-// at every line.
+// to case. The name is searched for in the text's units (UTF-8 bytes,
+// UTF-16 units), each place allowing the units of any character of the
+// same upper case and length; where a character may also match one of
+// another length, only the longest run of the others is searched.
+// Horspool's search, shifted by the window's last two units (hashed: a
+// shift is the least of the units that share its hash). A name shorter than
+// that to search is found at every line.
 template <typename Text>
 class Search {
  public:
@@ -270,17 +242,17 @@ class Search {
     };
     std::size_t runStart = 0;
     for (std::size_t i = 0; i < name.size();) {
-      if (!text.AddBytes(name, i, classes_, holds)) runStart = classes_.size();
+      if (!text.AddUnits(name, i, classes_, holds)) runStart = classes_.size();
       if (classes_.size() - runStart > size_) start_ = runStart, size_ = classes_.size() - runStart;
     }
     size_ = std::min<std::size_t>(size_, 0xFFFF);
     if (size_ < kGram) return;
-    // Each hash of kGram bytes from place k on, one byte of each set.
+    // Each hash of kGram units from place k on, one unit of each set.
     const auto forEachGram = [this](std::size_t k, auto each) {
       std::array<std::size_t, kGram> pick{};
       for (std::size_t j = 0; j < kGram;) {
         std::size_t hash = 0;
-        for (std::size_t g = 0; g < kGram; ++g) hash = Hash(hash, At(k + g).bytes[pick[g]]);
+        for (std::size_t g = 0; g < kGram; ++g) hash = Hash(hash, At(k + g).units[pick[g]]);
         each(hash);
         for (j = 0; j < kGram && ++pick[j] == At(k + j).size; ++j) pick[j] = 0;
       }
@@ -298,22 +270,21 @@ class Search {
   // `to`; `to` when there is none.
   std::size_t Next(std::size_t from, std::size_t to) {
     if (size_ < kGram) return from;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text_.bytes.data());
-    for (std::size_t end = from * Text::kUnit + size_; end <= to * Text::kUnit;) {
+    for (std::size_t end = from + size_; end <= to;) {
       std::size_t hash = 0;
-      for (std::size_t g = end - kGram; g < end; ++g) hash = Hash(hash, bytes[g]);
+      for (std::size_t g = end - kGram; g < end; ++g) hash = Hash(hash, text_[g]);
       const std::size_t shift = shift_[hash];
       if (shift != 0) {
         end += shift;
         continue;
       }
-      // The byte where the last window failed is tried first: in a store
+      // The unit where the last window failed is tried first: in a store
       // of names alike, that is where they differ.
       const std::size_t start = end - size_;
-      if (At(guard_).Has(bytes[start + guard_])) {
+      if (At(guard_).Has(text_[start + guard_])) {
         std::size_t k = 0;
-        while (k < size_ && At(k).Has(bytes[start + k])) ++k;
-        if (k == size_) return start / Text::kUnit;
+        while (k < size_ && At(k).Has(text_[start + k])) ++k;
+        if (k == size_) return start;
         guard_ = k;  // (k is short of size_: a whole match returned)
       }
       end += again_[hash];
@@ -322,15 +293,15 @@ class Search {
   }
 
  private:
-  static constexpr std::size_t kGram = 2 * Text::kUnit;  // bytes that pick a shift
-  static std::size_t Hash(std::size_t hash, unsigned char b) { return (hash * 31 + b) & 4095; }
-  const ByteSet& At(std::size_t k) const { return classes_[start_ + k]; }
+  static constexpr std::size_t kGram = 2;  // units that pick a shift
+  static std::size_t Hash(std::size_t hash, char16_t u) { return (hash * 31 + u) & 4095; }
+  const UnitSet& At(std::size_t k) const { return classes_[start_ + k]; }
 
   const Text& text_;
-  std::vector<ByteSet> classes_;  // the whole name's; the search is `size_` from `start_`
+  std::vector<UnitSet> classes_;  // the whole name's; the search is `size_` from `start_`
   std::size_t start_ = 0, size_ = 0, guard_ = 0;
-  // Shifts by the hash of the window's last kGram bytes; `again_` the
-  // same without the name's last kGram bytes, for a window that failed.
+  // Shifts by the hash of the window's last kGram units; `again_` the
+  // same without the name's last kGram units, for a window that failed.
   std::array<std::uint16_t, 4096> shift_{}, again_{};
 };
 
@@ -397,6 +368,25 @@ std::vector<std::u16string> KeysIn(const Text& text, std::u16string_view section
   return keys;
 }
 
+// The number of bytes before the first zero unit of UTF-16 bytes, whole
+// units only. Blocks of units are tested whole, a loop that compilers turn
+// into vector compares; only the block with a zero is searched unit by unit.
+std::size_t BeforeZeroUnit(std::string_view bytes) {
+  constexpr std::size_t kBlock = 512;  // bytes
+  std::size_t i = 0;
+  for (; i + kBlock <= bytes.size(); i += kBlock) {
+    std::uint16_t zeros = 0;
+    for (std::size_t k = i; k < i + kBlock; k += 2) {
+      std::uint16_t unit;
+      std::memcpy(&unit, bytes.data() + k, 2);
+      zeros += unit == 0;
+    }
+    if (zeros != 0) break;
+  }
+  while (i + 1 < bytes.size() && (bytes[i] != '\0' || bytes[i + 1] != '\0')) i += 2;
+  return i;
+}
+
 bool StartsWith(std::string_view bytes, std::string_view mark) {
   return bytes.substr(0, mark.size()) == mark;
 }
@@ -413,9 +403,7 @@ MemIniText::MemIniText(platform::Bytes bytes) {
   if (StartsWith(all, "\xFF\xFE") || StartsWith(all, "\xFE\xFF")) {
     encoding_ = all[0] == '\xFE' ? Encoding::kUtf16Be : Encoding::kUtf16Le;
     begin_ = 2;
-    // Whole units only; the zero unit that ends the text is found with
-    // its headers.
-    size_ = (all.size() - 2) & ~std::size_t{1};
+    size_ = BeforeZeroUnit(all.substr(2));
   } else if (StartsWith(all, "\xEF\xBB\xBF") || platform::os().AnsiDecodesAsUtf8()) {
     begin_ = StartsWith(all, "\xEF\xBB\xBF") ? 3 : 0;
     size_ = std::min(all.size(), all.find('\0', begin_)) - begin_;
