@@ -200,6 +200,7 @@ TEST(MemIniText, CaseFoldingCoversTheBasicMultilingualPlane) {
       {u"\u0131", u"I"},       // dotless i: 2 bytes to 1
       {u"\u017F", u"S"},       // long s: 2 bytes to 1
       {u"\u2C65", u"\u023A"},  // a with stroke: 3 bytes to 2
+      {u"\u1FBE", u"\u0399"},  // prosgegrammeni: one of four units of iota's upper case
   };
   for (const auto& [lower, upper] : letters) {
     for (const auto& [stored, sought] : {std::pair(lower, upper), std::pair(upper, lower)}) {
@@ -220,6 +221,11 @@ TEST(MemIniText, CaseFoldingCoversTheBasicMultilingualPlane) {
   EXPECT_EQ(Lookup(mixed, u"S", u"\u023A\u2C65"), u"2");
   EXPECT_EQ(Lookup(mixed, u"S", u"\u023A"), std::nullopt);
   EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\n\xCE\xB1=1\n", u"S", u"\u0386"), std::nullopt);
+  // Beyond the BMP, characters that share one of their surrogates
+  // (U+1F601 its first, U+10600 its second) are not U+1F600.
+  EXPECT_EQ(
+      Lookup("\xEF\xBB\xBF[S]\n\xF0\x9F\x98\x81=1\n\xF0\x90\x98\x80=2\n", u"S", u"\U0001F600"),
+      std::nullopt);
   EXPECT_EQ(FoldCase(u'\u00F7'), u'\u00F7');
   EXPECT_EQ(FoldCase(u'\u00DF'), u'\u00DF');                // no single-unit upper case
   EXPECT_EQ(FoldCase(char16_t{0xD801}), char16_t{0xD801});  // surrogates stay
