@@ -66,6 +66,12 @@ struct Utf8Text {
     return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data()) : size();
   }
   Utf8Text Over(std::string_view other) const { return {other}; }
+  Utf8Text Before(std::size_t end) const { return {bytes.substr(0, end)}; }
+  // The first zero unit before `end`; `end` when there is none.
+  std::size_t ZeroBefore(std::size_t end) const {
+    const void* hit = end == 0 ? nullptr : std::memchr(bytes.data(), 0, end);
+    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data()) : end;
+  }
   // Whether text[from, to) holds these bytes.
   bool Holds(std::size_t from, std::size_t to, std::string_view sought) const {
     for (std::size_t at = from; (at = Find(sought[0], at)) + sought.size() <= to; ++at)
@@ -98,7 +104,7 @@ struct Utf8Text {
   }
 
   // A name in this encoding. A lone surrogate, which no UTF-8 text holds,
-  // becomes a zero byte, which the text does not hold either.
+  // becomes a zero byte: the text ends before any place that holds one.
   std::string Encode(std::u16string_view name) const { return platform::Utf16ToUtf8(name, '\0'); }
   // A unit's encoded length.
   static int Length(char16_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : 3; }
@@ -114,6 +120,25 @@ struct Utf8Text {
     return platform::Utf8ToUtf16(bytes.substr(from, to - from));
   }
 };
+
+// The number of bytes before the first zero unit of UTF-16 bytes, whole
+// units only. Blocks of units are tested whole, a loop that compilers turn
+// into vector compares; only the block with a zero is searched unit by unit.
+std::size_t BeforeZeroUnit(std::string_view bytes) {
+  constexpr std::size_t kBlock = 512;  // bytes
+  std::size_t i = 0;
+  for (; i + kBlock <= bytes.size(); i += kBlock) {
+    std::uint16_t zeros = 0;
+    for (std::size_t k = i; k < i + kBlock; k += 2) {
+      std::uint16_t unit;
+      std::memcpy(&unit, bytes.data() + k, 2);
+      zeros += unit == 0;
+    }
+    if (zeros != 0) break;
+  }
+  while (i + 1 < bytes.size() && (bytes[i] != '\0' || bytes[i + 1] != '\0')) i += 2;
+  return i;
+}
 
 // Text held as UTF-16 bytes in either byte order, positions counted in
 // units; each unit is upper-cased on its own.
@@ -140,6 +165,10 @@ struct Utf16Text {
     return size();
   }
   Utf16Text Over(std::string_view other) const { return {other, bigEndian}; }
+  Utf16Text Before(std::size_t end) const { return {bytes.substr(0, 2 * end), bigEndian}; }
+  std::size_t ZeroBefore(std::size_t end) const {
+    return BeforeZeroUnit(bytes.substr(0, 2 * end)) / 2;
+  }
   bool Holds(std::size_t, std::size_t, std::string_view) const { return false; }
   // Every unit is matched by units alone.
   template <typename Held>
@@ -190,28 +219,31 @@ std::size_t LineStartBefore(const Text& text, std::size_t from, std::size_t at) 
 }
 
 // The lines of the last section of the name: from the break that ends its
-// header up to the start of the next header's line, or to the text's end
-// (its first zero). Only a "[" that begins a line can open a header; a
-// header of any other name ends a section.
+// header up to the start of the next header's line, or to the text's end.
+// Only a "[" that begins a line can open a header; a header of any other
+// name ends a section. `reach` receives the end of the last line that a
+// zero could cut into a header of the name: "[" and the name begin it.
 template <typename Text>
 std::optional<std::pair<std::size_t, std::size_t>> LastSection(const Text& text,
-                                                               std::u16string_view sectionName) {
+                                                               std::u16string_view sectionName,
+                                                               std::size_t& reach) {
   const std::string encoded = text.Encode(sectionName);
   const Text name = text.Over(encoded);
   std::optional<std::pair<std::size_t, std::size_t>> last;
   std::size_t open = npos, lineStart = 0, at = 0;
+  reach = 0;
   for (; (at = text.Find('[', at)) < text.size(); ++at) {
     const std::size_t begin = LineStartBefore(text, lineStart, at);
     if (begin == npos) continue;
     std::size_t end = at;
     while (end < text.size() && !IsBreak(text[end])) ++end;
-    std::size_t nameEnd = end;
-    while (IsBlank(text[nameEnd - 1])) --nameEnd;                 // stops at the "[" at the latest
-    if (nameEnd - at < 2 || text[nameEnd - 1] != u']') continue;  // a key line
+    std::size_t nameBegin = at + 1, nameEnd = end;
+    while (nameBegin < end && IsBlank(text[nameBegin])) ++nameBegin;
+    if (MatchEnd(text, nameBegin, end, name) != npos) reach = end;
+    while (IsBlank(text[nameEnd - 1])) --nameEnd;  // stops at the "[" at the latest
+    if (text[nameEnd - 1] != u']') continue;       // a key line
     if (open != npos) last.emplace(open, begin);
-    std::size_t nameBegin = at + 1;
     --nameEnd;
-    while (nameBegin < nameEnd && IsBlank(text[nameBegin])) ++nameBegin;
     while (nameEnd > nameBegin && IsBlank(text[nameEnd - 1])) --nameEnd;
     open = MatchEnd(text, nameBegin, nameEnd, name) == nameEnd ? end : npos;
     lineStart = end;
@@ -234,10 +266,14 @@ class Search {
  public:
   Search(const Text& text, std::u16string_view name, std::size_t from, std::size_t to)
       : text_(text) {
-    std::vector<std::pair<std::string, bool>> held;  // a text of another length, held or not
+    // Texts of another length, held or not; a first byte that the lines do
+    // not hold stands alone, for every text it begins.
+    std::vector<std::pair<std::string, bool>> held;
     const auto holds = [&](const std::string& bytes) {
       for (const auto& [known, found] : held)
-        if (known == bytes) return found;
+        if (known == bytes || known == bytes.substr(0, 1)) return found;
+      if (text.Find(bytes[0], from) >= to)
+        return held.emplace_back(bytes.substr(0, 1), false).second;
       return held.emplace_back(bytes, text.Holds(from, to, bytes)).second;
     };
     std::size_t runStart = 0;
@@ -326,26 +362,34 @@ void ForEachLine(const Text& text, Search<Text> search, std::size_t from, std::s
 }
 
 // The value of the key: in the last section of the name, a line with the
-// key gives it, a later one replacing it.
+// key gives it, a later one replacing it. A zero unit ends the text: it is
+// searched for only before the end of that value and of the last line that
+// it could cut into a header of the name, for later ones cannot change the
+// answer (a cut line holds a key only if it held it whole).
 template <typename Text>
 std::optional<std::u16string> Lookup(const Text& text, std::u16string_view sectionName,
                                      std::u16string_view keyName) {
-  const auto section = LastSection(text, sectionName);
-  if (!section) return std::nullopt;
-  const auto [from, to] = *section;
-  const std::string encoded = text.Encode(keyName);
-  const Text key = text.Over(encoded);
+  std::size_t reach = 0;
+  const auto section = LastSection(text, sectionName, reach);
   std::size_t valueBegin = npos, valueEnd = npos;
-  ForEachLine(text, Search<Text>(text, keyName, from, to), from, to,
-              [&](std::size_t begin, std::size_t end) {
-                std::size_t equals = MatchEnd(text, begin, end, key);
-                if (equals == npos) return;
-                while (equals < end && IsBlank(text[equals])) ++equals;
-                if (equals == end || text[equals] != u'=') return;
-                valueBegin = equals + 1;
-                while (valueBegin < end && IsBlank(text[valueBegin])) ++valueBegin;
-                valueEnd = end;
-              });
+  if (section) {
+    const auto [from, to] = *section;
+    const std::string encoded = text.Encode(keyName);
+    const Text key = text.Over(encoded);
+    ForEachLine(text, Search<Text>(text, keyName, from, to), from, to,
+                [&](std::size_t begin, std::size_t end) {
+                  std::size_t equals = MatchEnd(text, begin, end, key);
+                  if (equals == npos) return;
+                  while (equals < end && IsBlank(text[equals])) ++equals;
+                  if (equals == end || text[equals] != u'=') return;
+                  valueBegin = equals + 1;
+                  while (valueBegin < end && IsBlank(text[valueBegin])) ++valueBegin;
+                  valueEnd = end;
+                });
+  }
+  if (valueBegin != npos) reach = std::max(reach, valueEnd);
+  const std::size_t zero = text.ZeroBefore(reach);
+  if (zero < reach) return Lookup(text.Before(zero), sectionName, keyName);
   if (valueBegin == npos) return std::nullopt;
   return text.Copy(valueBegin, valueEnd);
 }
@@ -353,9 +397,11 @@ std::optional<std::u16string> Lookup(const Text& text, std::u16string_view secti
 // The keys of the last section of the name: each line's text before its
 // first "=", trimmed.
 template <typename Text>
-std::vector<std::u16string> KeysIn(const Text& text, std::u16string_view sectionName) {
+std::vector<std::u16string> KeysIn(Text text, std::u16string_view sectionName) {
   std::vector<std::u16string> keys;
-  const auto section = LastSection(text, sectionName);
+  text = text.Before(text.ZeroBefore(text.size()));  // a zero unit ends the text
+  std::size_t reach = 0;
+  const auto section = LastSection(text, sectionName, reach);
   if (!section) return keys;
   const auto [from, to] = *section;
   ForEachLine(text, Search<Text>(text, u"", from, to), from, to,
@@ -366,25 +412,6 @@ std::vector<std::u16string> KeysIn(const Text& text, std::u16string_view section
                 keys.push_back(text.Copy(begin, equals));
               });
   return keys;
-}
-
-// The number of bytes before the first zero unit of UTF-16 bytes, whole
-// units only. Blocks of units are tested whole, a loop that compilers turn
-// into vector compares; only the block with a zero is searched unit by unit.
-std::size_t BeforeZeroUnit(std::string_view bytes) {
-  constexpr std::size_t kBlock = 512;  // bytes
-  std::size_t i = 0;
-  for (; i + kBlock <= bytes.size(); i += kBlock) {
-    std::uint16_t zeros = 0;
-    for (std::size_t k = i; k < i + kBlock; k += 2) {
-      std::uint16_t unit;
-      std::memcpy(&unit, bytes.data() + k, 2);
-      zeros += unit == 0;
-    }
-    if (zeros != 0) break;
-  }
-  while (i + 1 < bytes.size() && (bytes[i] != '\0' || bytes[i + 1] != '\0')) i += 2;
-  return i;
 }
 
 bool StartsWith(std::string_view bytes, std::string_view mark) {
@@ -403,10 +430,10 @@ MemIniText::MemIniText(platform::Bytes bytes) {
   if (StartsWith(all, "\xFF\xFE") || StartsWith(all, "\xFE\xFF")) {
     encoding_ = all[0] == '\xFE' ? Encoding::kUtf16Be : Encoding::kUtf16Le;
     begin_ = 2;
-    size_ = BeforeZeroUnit(all.substr(2));
+    size_ = (all.size() - 2) & ~std::size_t{1};  // whole units
   } else if (StartsWith(all, "\xEF\xBB\xBF") || platform::os().AnsiDecodesAsUtf8()) {
     begin_ = StartsWith(all, "\xEF\xBB\xBF") ? 3 : 0;
-    size_ = std::min(all.size(), all.find('\0', begin_)) - begin_;
+    size_ = all.size() - begin_;
   } else {
     // Decoded by the system and held as UTF-16 in this machine's order;
     // the bytes go before the text is searched for its end.

@@ -44,7 +44,7 @@ class MemIniText {
 
   enum class Encoding { kUtf8, kUtf16Le, kUtf16Be };
   platform::Bytes bytes_;             // the file's bytes: the text is `size_` bytes from `begin_`
-  std::size_t begin_ = 0, size_ = 0;  // (after the mark, up to the first zero); or
+  std::size_t begin_ = 0, size_ = 0;  // (after the mark, whole units); or
   std::u16string wide_;               // ANSI text the system decoded
   Encoding encoding_ = Encoding::kUtf8;
 };

@@ -50,8 +50,18 @@ const std::pair<std::u16string, std::u16string> kFolds[] = {
 const std::size_t kLengths[] = {0, 1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17};
 const std::u16string kBreaks[] = {u"\n", u"\r", u"\r\n", u"\n\r", u"\r\n"};
 const std::u16string kBlanks[] = {u"", u"", u"", u" ", u"\t", u" \t "};
-const std::u16string kHeaders[] = {u"[S]",  u"[s]", u"[T]",      u" [ S ] ", u"[S]x",
-                                   u"x[S]", u"[]",  u"[\u0131]", u"[I]",     u"[S"};
+// (A zero that ends the text may cut a line into a header: "[S]" then "x".)
+const std::u16string kHeaders[] = {u"[S]",
+                                   u"[s]",
+                                   u"[T]",
+                                   u" [ S ] ",
+                                   u"[S]x",
+                                   u"x[S]",
+                                   u"[]",
+                                   u"[\u0131]",
+                                   u"[I]",
+                                   u"[S",
+                                   std::u16string(u"[S]\0x", 5)};
 const std::u16string kSections[] = {u"S", u"s", u"T", u"", u"I", u"i"};
 
 std::u16string Key(Random& random) {
@@ -92,6 +102,7 @@ std::u16string Store(Random& random, const std::vector<std::u16string>& keys, st
   std::u16string text;
   const std::size_t lines = 1 + random.Below(14);
   for (std::size_t n = 0; n < lines; ++n) {
+    const std::size_t lineStart = text.size();
     const std::u16string key = Variant(random, keys[random.Below(keys.size())]);
     const std::u16string value =
         u"v" + std::u16string(1, static_cast<char16_t>(u'A' + values++ % 26));
@@ -115,7 +126,8 @@ std::u16string Store(Random& random, const std::vector<std::u16string>& keys, st
         text += random.Of(kBlanks) + key + random.Of(kBlanks) + u"=" + random.Of(kBlanks) + value +
                 random.Of(kBlanks);
     }
-    if (random.Percent(1)) text += u'\0';
+    if (random.Percent(3))
+      text.insert(lineStart + random.Below(text.size() - lineStart + 1), 1, u'\0');
     text += random.Of(kBreaks);
   }
   return text;
