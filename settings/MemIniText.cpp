@@ -51,6 +51,25 @@ struct UnitSet {
   }
 };
 
+// How many first bytes `a` and `b` share, compared a machine word at a time.
+std::size_t SharedBytes(std::string_view a, std::string_view b) {
+  const std::size_t size = std::min(a.size(), b.size());
+  std::size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    std::uint64_t x, y;
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (x != y) {
+      const bool little = std::endian::native == std::endian::little;
+      return i +
+             static_cast<std::size_t>(little ? std::countr_zero(x ^ y) : std::countl_zero(x ^ y)) /
+                 8;
+    }
+  }
+  while (i < size && a[i] == b[i]) ++i;
+  return i;
+}
+
 // Text held as UTF-8 bytes, positions counted in bytes. Every unit the
 // rules look for (blanks, line breaks, "[", "]", ";", "=") is ASCII, and no
 // byte of a multi-byte sequence is: lines are found on the bytes.
@@ -67,6 +86,14 @@ struct Utf8Text {
   }
   Utf8Text Over(std::string_view other) const { return {other}; }
   Utf8Text Before(std::size_t end) const { return {bytes.substr(0, end)}; }
+  // How many bytes of text[from, to) are the name's first bytes, up to the
+  // start of one of its characters. The name is well-formed: its characters
+  // before that place are whole in the text and decode alike.
+  std::size_t Same(std::size_t from, std::size_t to, const Utf8Text& name) const {
+    std::size_t same = SharedBytes(bytes.substr(from, to - from), name.bytes);
+    while (same < name.size() && (name[same] & 0xC0) == 0x80) --same;
+    return same;
+  }
   // The first zero unit before `end`; `end` when there is none.
   std::size_t ZeroBefore(std::size_t end) const {
     const void* hit = end == 0 ? nullptr : std::memchr(bytes.data(), 0, end);
@@ -166,6 +193,9 @@ struct Utf16Text {
   }
   Utf16Text Over(std::string_view other) const { return {other, bigEndian}; }
   Utf16Text Before(std::size_t end) const { return {bytes.substr(0, 2 * end), bigEndian}; }
+  std::size_t Same(std::size_t from, std::size_t to, const Utf16Text& name) const {
+    return SharedBytes(bytes.substr(2 * from, 2 * (to - from)), name.bytes) / 2;
+  }
   std::size_t ZeroBefore(std::size_t end) const {
     return BeforeZeroUnit(bytes.substr(0, 2 * end)) / 2;
   }
@@ -198,10 +228,12 @@ struct Utf16Text {
 };
 
 // Where the text from `from` on stops matching the name whole, without
-// regard to case, character by character; npos when it does not before `to`.
+// regard to case; npos when it does not before `to`. Bytes alike match;
+// from the first that differ on, character by character.
 template <typename Text>
 std::size_t MatchEnd(const Text& text, std::size_t from, std::size_t to, const Text& name) {
-  for (std::size_t j = 0; j < name.size();) {
+  std::size_t j = text.Same(from, to, name);
+  for (from += j; j < name.size();) {
     std::size_t length = 0, nameLength = 0;
     if (from == to || text.Folded(from, length) != name.Folded(j, nameLength)) return npos;
     from += length;
