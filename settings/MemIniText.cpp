@@ -376,7 +376,7 @@ class Search {
 // Each line of text[from, to) where the search finds a place, trimmed, to
 // `line(begin, end)`: empty and comment lines are left out.
 template <typename Text, typename Line>
-void ForEachLine(const Text& text, Search<Text> search, std::size_t from, std::size_t to,
+void ForEachLine(const Text& text, Search<Text>&& search, std::size_t from, std::size_t to,
                  Line line) {
   std::size_t cr = text.Find('\r', from), lf = text.Find('\n', from);
   for (std::size_t at = from; (at = search.Next(at, to)) < to;) {
