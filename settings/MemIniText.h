@@ -5,7 +5,9 @@
 // in the file's byte order. It finds the last section of the name by its
 // headers, then searches that section for the key's bytes, allowing at each
 // place the bytes of any character of the same upper case; only the lines
-// where the search stops are compared character by character.
+// where the search stops are compared, as bytes up to the first that
+// differ, then character by character. A zero unit ends the text: it is
+// looked for only as far as the answer depends on it.
 #pragma once
 
 #include <optional>
