@@ -51,23 +51,10 @@ struct UnitSet {
   }
 };
 
-// How many first bytes `a` and `b` share, compared a machine word at a time.
+// How many first bytes `a` and `b` share.
 std::size_t SharedBytes(std::string_view a, std::string_view b) {
-  const std::size_t size = std::min(a.size(), b.size());
-  std::size_t i = 0;
-  for (; i + 8 <= size; i += 8) {
-    std::uint64_t x, y;
-    std::memcpy(&x, a.data() + i, 8);
-    std::memcpy(&y, b.data() + i, 8);
-    if (x != y) {
-      const bool little = std::endian::native == std::endian::little;
-      return i +
-             static_cast<std::size_t>(little ? std::countr_zero(x ^ y) : std::countl_zero(x ^ y)) /
-                 8;
-    }
-  }
-  while (i < size && a[i] == b[i]) ++i;
-  return i;
+  return static_cast<std::size_t>(std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first -
+                                  a.begin());
 }
 
 // Text held as UTF-8 bytes, positions counted in bytes. Every unit the
@@ -96,8 +83,7 @@ struct Utf8Text {
   }
   // The first zero unit before `end`; `end` when there is none.
   std::size_t ZeroBefore(std::size_t end) const {
-    const void* hit = end == 0 ? nullptr : std::memchr(bytes.data(), 0, end);
-    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data()) : end;
+    return std::min(bytes.substr(0, end).find('\0'), end);
   }
   // Whether text[from, to) holds these bytes.
   bool Holds(std::size_t from, std::size_t to, std::string_view sought) const {
@@ -148,8 +134,8 @@ struct Utf8Text {
   }
 };
 
-// The number of bytes before the first zero unit of UTF-16 bytes, whole
-// units only. Blocks of units are tested whole, a loop that compilers turn
+// The number of bytes before the first zero unit of UTF-16 bytes (whole
+// units). Blocks of units are tested whole, a loop that compilers turn
 // into vector compares; only the block with a zero is searched unit by unit.
 std::size_t BeforeZeroUnit(std::string_view bytes) {
   constexpr std::size_t kBlock = 512;  // bytes
@@ -163,7 +149,7 @@ std::size_t BeforeZeroUnit(std::string_view bytes) {
     }
     if (zeros != 0) break;
   }
-  while (i + 1 < bytes.size() && (bytes[i] != '\0' || bytes[i + 1] != '\0')) i += 2;
+  while (i < bytes.size() && (bytes[i] != '\0' || bytes[i + 1] != '\0')) i += 2;
   return i;
 }
 

@@ -201,6 +201,8 @@ TEST(MemIniText, CaseFoldingCoversTheBasicMultilingualPlane) {
       {u"\u017F", u"S"},       // long s: 2 bytes to 1
       {u"\u2C65", u"\u023A"},  // a with stroke: 3 bytes to 2
       {u"\u1FBE", u"\u0399"},  // prosgegrammeni: one of four units of iota's upper case
+      // iota and rounded ve: partners of another length that begin with one byte
+      {u"\u03B9\u1C80", u"\u0399\u0432"},
   };
   for (const auto& [lower, upper] : letters) {
     for (const auto& [stored, sought] : {std::pair(lower, upper), std::pair(upper, lower)}) {
