@@ -216,9 +216,11 @@ TEST(MemIniText, GeneratedStoresAnswerAsThePlainModelDoes) {
       }
     }
   }
-  // The stores are shaped so that many lookups find a line and many do not.
-  EXPECT_GT(found, 4000u);
-  EXPECT_GT(missing, 4000u);
+  // The stores are shaped so that many lookups find a line and many do not
+  // (about 4,600 and 19,000 here; fewer found on Windows, where the text
+  // without a mark is ANSI).
+  EXPECT_GT(found, 3000u);
+  EXPECT_GT(missing, 3000u);
 }
 
 // Every text of up to five units over the units the rules look at and
