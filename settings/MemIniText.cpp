@@ -320,30 +320,30 @@ class Search {
     forEachGram(size_ - kGram, [&](std::size_t hash) { shift_[hash] = 0; });
   }
 
-  // The first place from `from` on where a match may start and end before
-  // `to`; `to` when there is none.
-  std::size_t Next(std::size_t from, std::size_t to) {
-    if (size_ < kGram) return from;
-    for (std::size_t end = from + size_; end <= to;) {
-      std::size_t hash = 0;
-      for (std::size_t g = end - kGram; g < end; ++g) hash = Hash(hash, text_[g]);
-      const std::size_t shift = shift_[hash];
-      if (shift != 0) {
-        end += shift;
-        continue;
-      }
-      // The unit where the last window failed is tried first: in a store
-      // of names alike, that is where they differ.
-      const std::size_t start = end - size_;
-      if (At(guard_).Has(text_[start + guard_])) {
-        std::size_t k = 0;
-        while (k < size_ && At(k).Has(text_[start + k])) ++k;
-        if (k == size_) return start;
-        guard_ = k;  // (k is short of size_: a whole match returned)
-      }
-      end += again_[hash];
+  // The units a window spans: one when every place is found.
+  std::size_t size() const { return std::max<std::size_t>(size_, 1); }
+
+  // Whether a match may end at `end` and start size() units before it: one
+  // window of the search. When it may not, `end` moves on.
+  bool Found(std::size_t& end) {
+    if (size_ < kGram) return true;
+    std::size_t hash = 0;
+    for (std::size_t g = end - kGram; g < end; ++g) hash = Hash(hash, text_[g]);
+    if (shift_[hash] != 0) {
+      end += shift_[hash];
+      return false;
     }
-    return to;
+    // The unit where the last window failed is tried first: in a store of
+    // names alike, that is where they differ.
+    const std::size_t start = end - size_;
+    if (At(guard_).Has(text_[start + guard_])) {
+      std::size_t k = 0;
+      while (k < size_ && At(k).Has(text_[start + k])) ++k;
+      if (k == size_) return true;
+      guard_ = k;  // (k is short of size_: a whole match returned)
+    }
+    end += again_[hash];
+    return false;
   }
 
  private:
@@ -360,23 +360,42 @@ class Search {
 };
 
 // Each line of text[from, to) where the search finds a place, trimmed, to
-// `line(begin, end)`: empty and comment lines are left out.
+// `line(begin, end)`, in the file's order: empty and comment lines are left
+// out. The lines are searched as two halves at once, split at a break: the
+// processor overlaps the two searches' windows, each of which waits on its
+// loads. The later half's lines are passed when the earlier half is done.
 template <typename Text, typename Line>
 void ForEachLine(const Text& text, Search<Text>&& search, std::size_t from, std::size_t to,
                  Line line) {
   std::size_t cr = text.Find('\r', from), lf = text.Find('\n', from);
-  for (std::size_t at = from; (at = search.Next(at, to)) < to;) {
+  // The line that holds `at` to `line`; where the next one begins.
+  const auto take = [&](std::size_t at) {
     std::size_t begin = at;
     while (begin > from && !IsBreak(text[begin - 1])) --begin;
     if (cr < at) cr = text.Find('\r', at);
     if (lf < at) lf = text.Find('\n', at);
     std::size_t end = std::min({cr, lf, to});
-    at = end + 1;  // (CR LF is a break and an empty line, which is skipped)
+    const std::size_t next = end + 1;  // (CR LF is a break and an empty line, which is skipped)
     while (begin < end && IsBlank(text[begin])) ++begin;
-    if (begin == end || text[begin] == u';') continue;
+    if (begin == end || text[begin] == u';') return next;
     while (IsBlank(text[end - 1])) --end;  // stops at the first unit at the latest
     line(begin, end);
+    return next;
+  };
+  // Window ends: a match ends `size` units after its place.
+  const std::size_t size = search.size();
+  const std::size_t mid = std::min(text.Find('\n', from + (to - from) / 2) + 1, to);
+  std::vector<std::size_t> later;
+  for (std::size_t a = from + size, b = mid + size; a <= mid || b <= to;) {
+    if (a <= mid && search.Found(a)) a = take(a - size) + size;
+    if (b <= to && search.Found(b)) {
+      later.push_back(b - size);
+      for (b -= size; b < to && !IsBreak(text[b++]);) {
+      }
+      b += size;
+    }
   }
+  for (const std::size_t at : later) take(at);
 }
 
 // The value of the key: in the last section of the name, a line with the
