@@ -128,7 +128,8 @@ std::u16string Store(Random& random, const std::vector<std::u16string>& keys, st
     }
     if (random.Percent(3))
       text.insert(lineStart + random.Below(text.size() - lineStart + 1), 1, u'\0');
-    text += random.Of(kBreaks);
+    if (n + 1 < lines || random.Percent(80))
+      text += random.Of(kBreaks);  // (a last line may end the file)
   }
   return text;
 }
@@ -191,6 +192,7 @@ TEST(MemIniText, GeneratedStoresAnswerAsThePlainModelDoes) {
     std::u16string text = (random.Percent(60) ? u"[S]" : random.Of(kHeaders)) + random.Of(kBreaks);
     if (random.Percent(30)) text = u"k=0\n" + text;
     text += Store(random, keys, values);
+    if (random.Percent(10)) text += u"=";  // the shortest key line, last in the file
     std::string utf8 = Utf8(text);
     if (random.Percent(15)) {  // a byte that starts no sequence, or one cut short
       const char stray[] = {'\x80', '\xB1', '\xBF', '\xC1', '\xC4', '\xC5', '\xE2', '\xFF'};
@@ -213,6 +215,9 @@ TEST(MemIniText, GeneratedStoresAnswerAsThePlainModelDoes) {
         ASSERT_EQ(product.Find(section, key), expected)
             << "store " << store << " key \"" << Show(Utf8(key)) << "\" section \""
             << Show(Utf8(section)) << "\" in \"" << Show(bytes) << "\"";
+        ASSERT_EQ(product.Keys(section), model.Keys(section))
+            << "store " << store << " keys of section \"" << Show(Utf8(section)) << "\" in \""
+            << Show(bytes) << "\"";
       }
     }
   }
@@ -250,6 +255,8 @@ TEST(MemIniText, EveryShortTextAnswersAsThePlainModelDoes) {
         ASSERT_EQ(product.Find(section, key), expected)
             << "key \"" << Show(Utf8(key)) << "\" section \"" << Show(Utf8(section)) << "\" in \""
             << Show(bytes) << "\"";
+        ASSERT_EQ(product.Keys(section), model.Keys(section))
+            << "keys of section \"" << Show(Utf8(section)) << "\" in \"" << Show(bytes) << "\"";
       }
     }
     ++texts;

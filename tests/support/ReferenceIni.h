@@ -120,6 +120,17 @@ class ReferenceIni {
     return std::nullopt;
   }
 
+  // The keys of the last section of that name, in the file's order.
+  std::vector<std::u16string> Keys(std::u16string_view section) const {
+    std::vector<std::u16string> keys;
+    for (auto s = sections_.rbegin(); s != sections_.rend(); ++s) {
+      if (!Same(s->name, section)) continue;
+      for (const auto& line : s->lines) keys.push_back(line.first);
+      break;
+    }
+    return keys;
+  }
+
  private:
   static std::u16string Trim(std::u16string text) {
     while (!text.empty() && text.back() <= 32) text.pop_back();
