@@ -72,7 +72,17 @@ for attempt in 1 2 3; do
   echo "deps.sh: apt-get update failed (attempt $attempt of 3)" >&2
   sleep $((attempt * 10))
 done
-if ! apt-get install -y -qq --no-install-recommends "${wanted[@]}" >>/tmp/ombrels-apt.log 2>&1; then
+# When one architecture's index of the updates is missing (the i386 one
+# caught mid-sync), a library shared by both architectures has a newer
+# candidate on one side than on the other, and apt cannot put the two side
+# by side: the install is tried again with the release's own versions
+# preferred over the updates.
+release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+if ! apt-get install -y -qq --no-install-recommends "${wanted[@]}" >>/tmp/ombrels-apt.log 2>&1 &&
+  ! { [[ -n "$release" ]] &&
+      echo "deps.sh: installing again with the $release versions preferred" >&2 &&
+      apt-get install -y -qq --no-install-recommends -o APT::Default-Release="$release" \
+        "${wanted[@]}" >>/tmp/ombrels-apt.log 2>&1; }; then
   tail -n 20 /tmp/ombrels-apt.log >&2
   echo "deps.sh: could not install: ${wanted[*]} (log: /tmp/ombrels-apt.log)" >&2
   exit 1
