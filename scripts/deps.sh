@@ -77,6 +77,7 @@ done
 # candidate on one side than on the other, and apt cannot put the two side
 # by side: the install is tried again with the release's own versions
 # preferred over the updates.
+# shellcheck source=/dev/null
 release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
 if ! apt-get install -y -qq --no-install-recommends "${wanted[@]}" >>/tmp/ombrels-apt.log 2>&1 &&
   ! { [[ -n "$release" ]] &&
