@@ -79,12 +79,60 @@ done
 # preferred over the updates.
 # shellcheck source=/dev/null
 release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-if ! apt-get install -y -qq --no-install-recommends "${wanted[@]}" >>/tmp/ombrels-apt.log 2>&1 &&
-  ! { [[ -n "$release" ]] &&
-      echo "deps.sh: installing again with the $release versions preferred" >&2 &&
-      apt-get install -y -qq --no-install-recommends -o APT::Default-Release="$release" \
-        "${wanted[@]}" >>/tmp/ombrels-apt.log 2>&1; }; then
-  tail -n 20 /tmp/ombrels-apt.log >&2
-  echo "deps.sh: could not install: ${wanted[*]} (log: /tmp/ombrels-apt.log)" >&2
-  exit 1
+if apt-get install -y -qq --no-install-recommends "${wanted[@]}" >>/tmp/ombrels-apt.log 2>&1; then
+  exit 0
 fi
+if [[ -n "$release" ]]; then
+  echo "deps.sh: installing again with the $release versions preferred" >&2
+  apt-get install -y -qq --no-install-recommends -o APT::Default-Release="$release" \
+    "${wanted[@]}" >>/tmp/ombrels-apt.log 2>&1 && exit 0
+fi
+tail -n 20 /tmp/ombrels-apt.log >&2
+echo "deps.sh: could not install: ${wanted[*]} (log: /tmp/ombrels-apt.log)" >&2
+
+# A library that two architectures install must have one version on both.
+# When the native one is already newer than any version offered for the
+# foreign one (upgraded from an index that the foreign architecture's
+# mirror failed to deliver), no install can succeed: name such packages.
+# Nothing is downgraded here.
+foreign=()
+for p in "${wanted[@]}"; do
+  [[ "$p" == *:* && "${p##*:}" != "$native_arch" ]] && foreign+=("$p")
+done
+[[ ${#foreign[@]} -eq 0 ]] && exit 1
+mapfile -t needed < <(apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts \
+  --no-breaks --no-replaces --no-enhances "${foreign[@]}" 2>/dev/null | grep -E '^[^ <].*:[a-z0-9]+$' | sort -u)
+[[ ${#needed[@]} -eq 0 ]] && exit 1
+# For each package of the foreign closure that is installed natively and
+# shares its version across architectures: "name native-version offered..."
+disagree=$(
+  {
+    dpkg-query -W -f='installed ${Package} ${Architecture} ${Version}\n' 2>/dev/null
+    apt-cache show "${needed[@]}" 2>/dev/null |
+      awk '/^Package:/ {p=$2} /^Architecture:/ {a=$2} /^Version:/ {v=$2}
+           /^Multi-Arch: same/ {m=1}
+           /^$/ {if (p != "") print "offered", p, a, v, m+0; p=""; m=0}
+           END {if (p != "") print "offered", p, a, v, m+0}'
+  } | awk -v native="$native_arch" '
+    $1 == "installed" && $3 == native { have[$2] = $4; next }
+    $1 == "offered" && $3 != native && $3 != "all" && $5 == 1 {
+      offers[$2] = offers[$2] " " $4; arch[$2] = $3; if (!($2 in first)) first[$2] = $4
+    }
+    END {
+      for (p in offers) if (p in have && index(offers[p] " ", " " have[p] " ") == 0)
+        print p, arch[p], have[p], first[p], offers[p]
+    }' | sort)
+[[ -n "$disagree" ]] || exit 1
+echo >&2
+echo "deps.sh: the two architectures cannot agree. These libraries are installed" >&2
+echo "for $native_arch in a version that is not offered for the other architecture," >&2
+echo "and both must have the same version:" >&2
+line_up=()
+while read -r name arch have first _; do
+  echo "  $name: $native_arch has $have installed; $arch is offered $first" >&2
+  line_up+=("$name:$native_arch=$first")
+done <<<"$disagree"
+echo "To line them up (this downgrades the $native_arch packages named), run:" >&2
+echo "  sudo apt-get install --no-install-recommends --allow-downgrades ${line_up[*]} ${wanted[*]}" >&2
+echo "deps.sh: nothing was downgraded" >&2
+exit 1

@@ -11,7 +11,8 @@
 #      import and version tables and their size checked, the tests of each
 #      run under its wine (wine64, 32-bit wine) in a single-byte and a
 #      double-byte code page, and the plugin zip checked.
-# Missing packages are installed when run as root (apt-get).
+# Missing packages are installed when run as root (apt-get), all in one apt
+# run before the first build.
 #   --skip-windows   leave out part 3 (for a quick local run; never in CI)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -46,8 +47,15 @@ build() {
   fi
 }
 
+# Every package of the run in one apt run, before the first build: apt then
+# picks versions of the shared libraries that both architectures (wine32 is
+# i386) can have, before an install of one step upgrades them on one side.
+step "Packages"
+# (The static checks need the Windows set's cross compilers even with
+# --skip-windows.)
+"$root/scripts/deps.sh" native package host lint sanitize windows
+
 step "Native build and tests"
-"$root/scripts/deps.sh" native
 build native -DCMAKE_BUILD_TYPE=Debug -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 (cd "$builds/native" && ctest --output-on-failure -j"$(nproc)")
 passed
