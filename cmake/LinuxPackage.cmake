@@ -8,6 +8,14 @@ set(OMBRELS_INSTALL_MODULEDIR "${CMAKE_INSTALL_LIBDIR}/ombrels" CACHE STRING
     "Folder of the plugin module, relative to the install prefix")
 install(TARGETS TC_Ombrels LIBRARY DESTINATION "${OMBRELS_INSTALL_MODULEDIR}")
 install(TARGETS wdxquery RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+# The installed tool finds the installed module when none is named.
+if(IS_ABSOLUTE "${OMBRELS_INSTALL_MODULEDIR}")
+  set(module_from_tool "${OMBRELS_INSTALL_MODULEDIR}")
+else()
+  file(RELATIVE_PATH module_from_tool "/prefix/${CMAKE_INSTALL_BINDIR}"
+       "/prefix/${OMBRELS_INSTALL_MODULEDIR}")
+endif()
+target_compile_definitions(wdxhost PRIVATE OMBRELS_MODULE_FROM_TOOL="${module_from_tool}")
 
 # The host tool's manual page, and the package's copyright and changelog.
 # The page and the changelog are compressed as Debian keeps them, without

@@ -1,20 +1,26 @@
 #!/usr/bin/env bash
 # Unpacks the plugin zip and checks what the host's installer will find,
 # and that the zip is dated from EPOCH (SOURCE_DATE_EPOCH) only:
-#   check_package.sh ZIP WDX WDX64 VERSION EPOCH
+#   check_package.sh ZIP WDX WDX64 WDXQUERY32.EXE WDXQUERY64.EXE VERSION EPOCH
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-zip=$1 wdx=$2 wdx64=$3 version=$4 epoch=$5
+zip=$1 wdx=$2 wdx64=$3 tool32=$4 tool64=$5 version=$6 epoch=$7
 fail() { echo "FAIL $zip: $*" >&2; exit 1; }
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 unzip -q "$zip" -d "$dir" || fail "cannot unpack"
 
 listing=$(cd "$dir" && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')
-[[ "$listing" == "LICENSE TC_Ombrels.wdx TC_Ombrels.wdx64 pluginst.inf readme.txt " ]] ||
+[[ "$listing" == "LICENSE TC_Ombrels.wdx TC_Ombrels.wdx64 pluginst.inf readme.txt wdxquery.exe wdxquery64.exe " ]] ||
   fail "holds '$listing'"
 cmp -s "$dir/TC_Ombrels.wdx" "$wdx" || fail "TC_Ombrels.wdx differs from the build"
 cmp -s "$dir/TC_Ombrels.wdx64" "$wdx64" || fail "TC_Ombrels.wdx64 differs from the build"
+cmp -s "$dir/wdxquery.exe" "$tool32" || fail "wdxquery.exe differs from the 32-bit build's"
+cmp -s "$dir/wdxquery64.exe" "$tool64" || fail "wdxquery64.exe differs from the 64-bit build's"
+for tool in wdxquery.exe wdxquery64.exe; do
+  size=$(stat -c %s "$dir/$tool")
+  ((size < 600 * 1024)) || fail "$tool has $size bytes, more than 600 KiB"
+done
 cmp -s "$dir/LICENSE" "$root/LICENSE" || fail "LICENSE differs from the project's"
 named=$(grep -rlF -e "$root" -e "$(dirname "$wdx")" -e "$(dirname "$wdx64")" "$dir") &&
   fail "names the source or build folder in $named"
@@ -33,6 +39,10 @@ EOF
 [[ -z "$dates" ]] || fail "entries not dated from $epoch: $dates"
 
 tr -d '\r' <"$dir/readme.txt" | grep -qx "Version $version" || fail "readme.txt does not name version $version"
+# Read in Notepad: Windows line ends, and lines of at most 78 characters.
+awk '!/\r$/ {print "line " NR " lacks its CR"} length($0) > 79 {print "line " NR " is longer than 78"}' \
+  "$dir/readme.txt" | head -n 3 |
+  grep . && fail "readme.txt is not in lines of at most 78 characters with CR LF"
 
 inf="$dir/pluginst.inf"
 grep -q $'\r$' "$inf" || fail "pluginst.inf lacks CRLF line ends"

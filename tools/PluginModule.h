@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "plugin/ContPlug.h"
 
@@ -44,6 +45,12 @@ struct Plugin {
   ContentGetSupportedFieldProc getSupportedField = nullptr;
   ContentGetValueProc getValue = nullptr;
 };
+
+// Where the tool looks for the module when none is named, in this order:
+// the module that a host of the tool's own bitness loads, in the tool's own
+// folder (and, for an installed native tool, in the install's module
+// folder). Empty when the tool cannot tell where it is.
+std::vector<std::string> DefaultModulePaths();
 
 // The module with both exports, or nullopt and a message saying what failed.
 std::optional<Plugin> LoadPlugin(const std::string& path, std::string& error);

@@ -29,4 +29,14 @@ void* FindExport(const ModuleHandle& module, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module.get()), name));
 }
 
+std::vector<std::string> DefaultModulePaths() {
+  char self[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  std::string folder(self, length);
+  folder.erase(folder.find_last_of("\\/") + 1);
+  // The 32-bit host loads the .wdx, the 64-bit one the .wdx64.
+  return {folder + (sizeof(void*) == 8 ? "TC_Ombrels.wdx64" : "TC_Ombrels.wdx")};
+}
+
 }  // namespace wdxhost
