@@ -38,16 +38,16 @@ codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
 [[ -n "$codename" ]] || fail "cannot tell this machine's Debian release from /etc/os-release"
 # The mirror of the release: the first source that serves the release suite.
 mirror=$(
-  { cat /etc/apt/sources.list 2>/dev/null | awk -v s="$codename" '$1 == "deb" && $3 == s {print $2}'
-    for f in /etc/apt/sources.list.d/*.sources; do
-      [[ -f "$f" ]] && awk -v s="$codename" '
-        /^URIs:/ {u=$2} /^Suites:/ {for (i = 2; i <= NF; i++) if ($i == s) ok=1}
-        /^$/ {if (ok) print u; u=""; ok=0} END {if (ok) print u}' "$f"
-    done
-    for f in /etc/apt/sources.list.d/*.list; do
-      [[ -f "$f" ]] && awk -v s="$codename" '$1 == "deb" && $3 == s {print $2}' "$f"
-    done
-  } | head -n 1)
+  shopt -s nullglob
+  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [[ -f "$f" ]] || continue
+    awk -v s="$codename" '$1 == "deb" && $3 == s {print $2}' "$f"
+  done
+  for f in /etc/apt/sources.list.d/*.sources; do
+    awk -v s="$codename" '
+      /^URIs:/ {u=$2} /^Suites:/ {for (i = 2; i <= NF; i++) if ($i == s) ok=1}
+      /^$/ {if (ok) print u; u=""; ok=0} END {if (ok) print u}' "$f"
+  done | head -n 1)
 mirror=${mirror:-http://deb.debian.org/debian}
 
 if ! command -v mmdebstrap >/dev/null; then
@@ -85,14 +85,15 @@ fi
 echo "   built in $((SECONDS - start)) s"
 
 # This machine's apt sources and keyrings, and its name server.
+shopt -s nullglob
 rm -f "$rootfs/etc/apt/sources.list" "$rootfs"/etc/apt/sources.list.d/*
-[[ -f /etc/apt/sources.list ]] && cp /etc/apt/sources.list "$rootfs/etc/apt/"
-for f in /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
-  [[ -f "$f" ]] && cp "$f" "$rootfs/etc/apt/sources.list.d/"
+for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+  if [[ -f "$f" ]]; then cp "$f" "$rootfs$f"; fi
 done
 for d in /etc/apt/trusted.gpg.d /etc/apt/keyrings /usr/share/keyrings; do
-  [[ -d "$d" ]] && mkdir -p "$rootfs$d" && cp -a "$d/." "$rootfs$d/"
+  if [[ -d "$d" ]]; then mkdir -p "$rootfs$d" && cp -a "$d/." "$rootfs$d/"; fi
 done
+shopt -u nullglob
 cp -L /etc/resolv.conf "$rootfs/etc/resolv.conf"
 
 project=/root/TC_Ombrels
@@ -102,7 +103,7 @@ echo "== The project at $(git -C "$rootfs$project" log -1 --format='%h %s' | cut
 
 # The README's two commands, as it writes them (the indented lines of the
 # section "Two commands").
-mapfile -t commands < <(awk '/^## /{on = ($0 == "## Two commands")} on && /^    \S/ {sub(/^    /, ""); print}' \
+mapfile -t commands < <(awk '/^## /{on = ($0 == "## Two commands")} on && /^    [^ ]/ {sub(/^    /, ""); print}' \
   "$rootfs$project/README.md")
 [[ ${#commands[@]} -eq 2 ]] ||
   fail "expected two commands in the README's section \"Two commands\", found ${#commands[@]}"
