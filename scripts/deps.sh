@@ -133,6 +133,6 @@ while read -r name arch have first _; do
   line_up+=("$name:$native_arch=$first")
 done <<<"$disagree"
 echo "To line them up (this downgrades the $native_arch packages named), run:" >&2
-echo "  sudo apt-get install --no-install-recommends --allow-downgrades ${line_up[*]} ${wanted[*]}" >&2
+echo "  apt-get install --no-install-recommends --allow-downgrades${release:+ -o APT::Default-Release=$release} ${line_up[*]} ${wanted[*]}" >&2
 echo "deps.sh: nothing was downgraded" >&2
 exit 1
