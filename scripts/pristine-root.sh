@@ -145,7 +145,7 @@ echo
 echo "== Summary (Debian $codename, $(nproc) cores)"
 status=0
 i=0
-while read -r code seconds before after kib_before kib_after; do
+while read -r code seconds before kib_before after kib_after; do
   i=$((i + 1))
   printf '  %-20s %s in %dm%02ds; it installed %d packages (%d -> %d), %d MiB\n' \
     "${commands[i - 1]}" "$([[ $code == 0 ]] && echo passed || echo "FAILED (exit $code)")" \
