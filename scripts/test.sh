@@ -226,9 +226,6 @@ double_byte="Win32Os.DoubleByteCodePageNeverCutsACharacter Win32Os.DirectoryChai
 non_ascii=ModuleTest.FindsANonAsciiNameInAUtf16Store
 explain=ModuleTest.ExplainShowsTheRoadOfEachValue  # wdxquery.exe --explain against the module
 
-# Each wine has its own prefix and server, and most of their time is spent
-# waiting on their servers: the 32-bit tests run beside the 64-bit ones,
-# into a log shown when both are done.
 # Some kernels run no 32-bit programs at all (IA-32 emulation off): there
 # the 32-bit wine cannot start, whatever is installed. That is said loudly
 # and counted as skipped; everything else of the Windows part still runs.
@@ -243,6 +240,9 @@ fi
 wine32_checks=7  # the six checks of the 32-bit run below, and the zipped tool's
 wine32_pid=
 
+# Each wine has its own prefix and server, and most of their time is spent
+# waiting on their servers: the 32-bit tests run beside the 64-bit ones,
+# into a log shown when both are done.
 step "Tests under wine64 and 32-bit wine, side by side"
 wine32_log="$builds/win32/wine-tests.log"
 : >"$wine32_log"
