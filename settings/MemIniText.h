@@ -1,13 +1,11 @@
 // The in-memory reader's rules, applied to a profile file's bytes held in
-// memory: encoding by byte-order mark, lines, sections and keys.
-//
-// A lookup works on the text where it lies: UTF-8 bytes, or UTF-16 units
-// in the file's byte order. It finds the last section of the name by its
-// headers, then searches that section for the key's bytes, allowing at each
-// place the bytes of any character of the same upper case; only the lines
-// where the search stops are compared, as bytes up to the first that
-// differ, then character by character. A zero unit ends the text: it is
-// looked for only as far as the answer depends on it.
+// memory where they lie (the views in TextViews.h): encoding by byte-order
+// mark; a zero unit ends the text; lines end at CR, LF or CR LF and are
+// trimmed; empty lines and comments (";" first) are skipped; headers open
+// sections, of which the last of the name counts; in it, a line whose key
+// is the name gives the value, a later one replacing an earlier. Names match
+// without regard to case. A lookup reads only the lines that the candidate
+// search (CandidateLines.h) reports: every line that may hold the key.
 #pragma once
 
 #include <optional>
