@@ -47,6 +47,7 @@ std::string_view MemIniText::Text() const {
 namespace {
 
 using text::IsBreak;
+using Range = std::pair<std::size_t, std::size_t>;  // units [first, second)
 constexpr std::size_t npos = std::string_view::npos;
 
 // Trimming removes every unit of 32 or less at both ends.
@@ -79,14 +80,12 @@ std::size_t MatchEnd(const Text& text, std::size_t from, std::size_t to, const T
 // last line that a zero could cut into a header of the name: "[" and the
 // name begin it.
 template <typename Text>
-std::optional<std::pair<std::size_t, std::size_t>> LastSection(const Text& text,
-                                                               std::u16string_view sectionName,
-                                                               std::size_t& reach) {
+std::optional<Range> LastSection(const Text& text, std::u16string_view sectionName,
+                                 std::size_t& reach) {
   const std::string encoded = text.Encode(sectionName);
   const Text name = text.Over(encoded);
-  std::optional<std::pair<std::size_t, std::size_t>> last;
+  std::optional<Range> last;
   std::size_t open = npos, lineStart = 0, at = 0;
-  reach = 0;
   for (; (at = text.Find('[', at)) < text.size(); ++at) {
     std::size_t begin = at;  // the line's start, when only blanks stand before the "["
     while (begin > lineStart && IsBlank(text[begin - 1]) && !IsBreak(text[begin - 1])) --begin;
@@ -107,34 +106,39 @@ std::optional<std::pair<std::size_t, std::size_t>> LastSection(const Text& text,
   return last;
 }
 
-// The value of the key in the last section of the name: each line of it,
-// trimmed, that is neither empty nor a comment (";" first) and whose text
-// before its first "=" is the key, gives it; a later one replaces it. The
-// lines are those the search reports: every line that may hold the key.
-// `reach` receives how far the answer depends on the text: the end of the
-// value found and of the last line that a zero could cut into a header.
+// Each line of the last section of that name that the search reports (every
+// line that may hold `name`), trimmed, to `line(begin, end)` in the file's
+// order; empty lines and comments (";" first) are skipped.
+template <typename Text, typename Line>
+void ForEachLine(const Text& text, std::u16string_view section, std::u16string_view name,
+                 std::size_t& reach, Line line) {
+  const auto range = LastSection(text, section, reach);
+  if (!range) return;
+  text::ForEachCandidateLine(text, name, range->first, range->second, [&](auto begin, auto end) {
+    Trim(text, begin, end);
+    if (begin != end && text[begin] != u';') line(begin, end);
+  });
+}
+
+// Keys. A line whose text before its first "=", trimmed, is the key gives
+// the value, the text after it, trimmed; a later line replaces an earlier
+// one. `reach` receives how far the answer depends on the text: the end of
+// the value and of the last line that a zero could cut into a header.
 template <typename Text>
-std::optional<std::pair<std::size_t, std::size_t>> Value(const Text& text,
-                                                         std::u16string_view sectionName,
-                                                         std::u16string_view keyName,
-                                                         std::size_t& reach) {
-  const auto section = LastSection(text, sectionName, reach);
-  if (!section) return std::nullopt;
+std::optional<Range> Value(const Text& text, std::u16string_view section,
+                           std::u16string_view keyName, std::size_t& reach) {
   const std::string encoded = text.Encode(keyName);
   const Text key = text.Over(encoded);
-  std::optional<std::pair<std::size_t, std::size_t>> value;
-  text::ForEachCandidateLine(text, keyName, section->first, section->second,
-                             [&](std::size_t begin, std::size_t end) {
-                               Trim(text, begin, end);
-                               if (begin == end || text[begin] == u';') return;
-                               std::size_t equals = MatchEnd(text, begin, end, key);
-                               if (equals == npos) return;
-                               while (equals < end && IsBlank(text[equals])) ++equals;
-                               if (equals == end || text[equals] != u'=') return;
-                               std::size_t valueBegin = equals + 1;
-                               Trim(text, valueBegin, end);
-                               value.emplace(valueBegin, end);
-                             });
+  std::optional<Range> value;
+  ForEachLine(text, section, keyName, reach, [&](std::size_t begin, std::size_t end) {
+    std::size_t equals = MatchEnd(text, begin, end, key);
+    if (equals == npos) return;
+    while (equals < end && IsBlank(text[equals])) ++equals;
+    if (equals == end || text[equals] != u'=') return;
+    std::size_t valueBegin = equals + 1;
+    Trim(text, valueBegin, end);
+    value.emplace(valueBegin, end);
+  });
   if (value) reach = std::max(reach, value->second);
   return value;
 }
@@ -160,25 +164,19 @@ std::optional<std::u16string> Lookup(Text text, std::u16string_view section,
   }
 }
 
-// The keys of the last section of the name: each line's text before its
-// first "=", trimmed, on the loop of lookups with a name that every line may
-// hold.
+// The keys of the last section of the name, on the same loop (a name that
+// every line may hold): each line's text before its first "=", trimmed.
 template <typename Text>
-std::vector<std::u16string> KeysIn(Text text, std::u16string_view sectionName) {
+std::vector<std::u16string> KeysIn(Text text, std::u16string_view section) {
   std::vector<std::u16string> keys;
   text = text.Before(text.ZeroBefore(text.size()));
   std::size_t reach = 0;
-  const auto section = LastSection(text, sectionName, reach);
-  if (!section) return keys;
-  text::ForEachCandidateLine(text, u"", section->first, section->second,
-                             [&](std::size_t begin, std::size_t end) {
-                               Trim(text, begin, end);
-                               if (begin == end || text[begin] == u';') return;
-                               std::size_t equals = std::min(text.Find('=', begin), end);
-                               if (equals == end) return;
-                               Trim(text, begin, equals);
-                               keys.push_back(text.Copy(begin, equals));
-                             });
+  ForEachLine(text, section, u"", reach, [&](std::size_t begin, std::size_t end) {
+    std::size_t equals = std::min(text.Find('=', begin), end);
+    if (equals == end) return;
+    Trim(text, begin, equals);
+    keys.push_back(text.Copy(begin, equals));
+  });
   return keys;
 }
 

@@ -17,17 +17,15 @@
 
 namespace ombrels {
 
-// Upper-case form of a UTF-16 unit, for matching names without regard to
-// case: its simple uppercase mapping in the Unicode Character Database (the
-// table in UpperCaseTable.inc); surrogates and units without one stay.
+// A UTF-16 unit's simple uppercase mapping (UpperCaseTable.inc), by which
+// names match without regard to case; surrogates and units without one stay.
 char16_t FoldCase(char16_t c);
 
 class MemIniText {
  public:
   MemIniText() = default;
-  // The file's text by its byte-order mark: FF FE UTF-16 LE, FE FF UTF-16
-  // BE, EF BB BF UTF-8, none the ANSI code page. The mark is dropped, and a
-  // zero character ends the text.
+  // The text by its byte-order mark: FF FE UTF-16 LE, FE FF UTF-16 BE,
+  // EF BB BF UTF-8, none the ANSI code page. The mark is dropped.
   explicit MemIniText(platform::Bytes bytes);
 
   // The value of the key in the last section of that name, from the last
@@ -35,8 +33,7 @@ class MemIniText {
   std::optional<std::u16string> Find(std::u16string_view section, std::u16string_view key) const;
 
   // The keys of the last section of that name, in the file's order: each
-  // line's text before its first "=", trimmed (comments and lines without
-  // "=" hold none). Empty when the section is missing.
+  // line's text before its first "=", trimmed (comments hold none).
   std::vector<std::u16string> Keys(std::u16string_view section) const;
 
  private:

@@ -35,11 +35,7 @@ struct Utf8Text {
   std::size_t size() const { return bytes.size(); }
   char16_t operator[](std::size_t i) const { return static_cast<unsigned char>(bytes[i]); }
   // The first `c` from `from` on; size() when there is none.
-  std::size_t Find(char c, std::size_t from) const {
-    if (from >= size()) return size();  // (an empty text may have no bytes at all)
-    const void* hit = std::memchr(bytes.data() + from, c, size() - from);
-    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data()) : size();
-  }
+  std::size_t Find(char c, std::size_t from) const { return std::min(bytes.find(c, from), size()); }
   Utf8Text Over(std::string_view other) const { return {other}; }
   Utf8Text Before(std::size_t end) const { return {bytes.substr(0, end)}; }
   // The first zero unit before `end`; `end` when there is none.
@@ -85,15 +81,11 @@ struct Utf16Text {
     const bool swapped = bigEndian != (std::endian::native == std::endian::big);
     return static_cast<char16_t>(swapped ? (Raw(i) >> 8) | (Raw(i) << 8) : Raw(i));
   }
-  // An ASCII unit: its low byte is found with memchr, then checked.
+  // An ASCII unit: its low byte is found (with memchr), then checked.
   std::size_t Find(char c, std::size_t from) const {
     const std::size_t low = bigEndian ? 1 : 0;
-    for (std::size_t at = 2 * from + low; at < bytes.size(); ++at) {
-      const void* hit = std::memchr(bytes.data() + at, c, bytes.size() - at);
-      if (!hit) break;
-      at = static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data());
+    for (std::size_t at = 2 * from + low; (at = bytes.find(c, at)) != bytes.npos; ++at)
       if (at % 2 == low && bytes[at ^ 1] == '\0') return at / 2;
-    }
     return size();
   }
   Utf16Text Over(std::string_view other) const { return {other, bigEndian}; }
