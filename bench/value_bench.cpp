@@ -462,16 +462,25 @@ Install& GetInstall(int entries, Shape shape, Mode mode, Encoding encoding) {
   return install;
 }
 
+wdxhost::Plugin Load(const char* path) {
+  std::string error;
+  auto loaded = wdxhost::LoadPlugin(path, error);
+  if (!loaded) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    std::exit(1);
+  }
+  return std::move(*loaded);
+}
+
+// The module built with this tree; and the baseline, the same module built
+// from another revision, when OMBRELS_BASELINE_MODULE names it.
 wdxhost::Plugin& Module() {
-  static wdxhost::Plugin plugin = [] {
-    std::string error;
-    auto loaded = wdxhost::LoadPlugin(OMBRELS_MODULE_PATH, error);
-    if (!loaded) {
-      std::fprintf(stderr, "%s\n", error.c_str());
-      std::exit(1);
-    }
-    return std::move(*loaded);
-  }();
+  static wdxhost::Plugin plugin = Load(OMBRELS_MODULE_PATH);
+  return plugin;
+}
+const char* BaselinePath() { return std::getenv("OMBRELS_BASELINE_MODULE"); }
+wdxhost::Plugin& Baseline() {
+  static wdxhost::Plugin plugin = Load(BaselinePath());
   return plugin;
 }
 
@@ -496,11 +505,10 @@ Config ConfigOf(const benchmark::State& state) {
           static_cast<Mode>(state.range(2)), static_cast<Encoding>(state.range(3))};
 }
 
-void BM_Value(benchmark::State& state) {
+void ValueThrough(benchmark::State& state, wdxhost::Plugin& plugin) {
   const Config config = ConfigOf(state);
   Install& install = GetInstall(config.entries, config.shape, config.mode, config.encoding);
   UseInstall(install);
-  auto& plugin = Module();
   char buffer[2049];
   int i = 0, wrong = 0;
   const std::size_t baseline = ombrels::testing::ResetHeapPeak();
@@ -516,6 +524,8 @@ void BM_Value(benchmark::State& state) {
   state.counters["largest_file_MiB"] = static_cast<double>(install.largestFile) / (1024.0 * 1024.0);
   state.SetLabel(config.Label());
 }
+void BM_Value(benchmark::State& state) { ValueThrough(state, Module()); }
+void BM_Baseline(benchmark::State& state) { ValueThrough(state, Baseline()); }
 
 // A file read whole: opened, its size taken, read, closed. The buffer only
 // grows, so no read pays for clearing it.
@@ -598,7 +608,9 @@ void RegisterAll() {
         for (int encoding : {kAnsi, kUtf8Bom, kUtf16Le})
           for (const auto& [name, function] :
                {std::pair<const char*, Function>{"BM_Value", BM_Value},
-                std::pair<const char*, Function>{"BM_Floor", BM_Floor}}) {
+                std::pair<const char*, Function>{"BM_Floor", BM_Floor},
+                std::pair<const char*, Function>{"BM_Baseline", BM_Baseline}}) {
+            if (function == BM_Baseline && !BaselinePath()) continue;
             benchmark::RegisterBenchmark(name, function)
                 ->Args({entries, shape, mode, encoding})
                 ->Unit(benchmark::kMicrosecond)
