@@ -3,19 +3,13 @@
 // that does.
 //
 // The name is searched for in the text's units (UTF-8 bytes, UTF-16 units),
-// each place allowing the units of any character of the same upper case
-// and length. Where a character may also match one of another length, only
-// the longest run of the others is searched. Horspool's search, shifted by
-// the window's last two units (hashed: a shift is the least of the units
-// that share its hash). A name shorter than that is found at every line.
+// each place allowing the units of any character of the same upper case and
+// length; where a character may also match one of another length, only the
+// longest run of the others. Horspool's search, shifted by the window's last
+// two units (hashed: a shift is the least of the units that share its hash).
 #pragma once
 
-#include <algorithm>
 #include <array>
-#include <cstdint>
-#include <string>
-#include <string_view>
-#include <utility>
 #include <vector>
 
 #include "settings/TextViews.h"
@@ -34,15 +28,13 @@ void ForEachPartner(char16_t c, Each each) {
     each(m->unit);
 }
 
-// The units that may stand at one place of a match: no unit has more than
-// three others of the same upper case. An empty set is a place that is not
-// searched.
-constexpr bool AtMostThreeByUpperCase() {
+// The units that may stand at one place of a match (no unit has more than
+// three others of the same upper case); an empty set is not searched.
+static_assert([] {
   for (std::size_t i = 3; i < std::size(kUpperCaseMembers); ++i)
     if (kUpperCaseMembers[i].upper == kUpperCaseMembers[i - 3].upper) return false;
   return true;
-}
-static_assert(AtMostThreeByUpperCase());
+}());
 struct UnitSet {
   std::array<char16_t, 4> units{};
   std::size_t size = 0;
@@ -130,7 +122,7 @@ class Search {
     forEachGram(size_ - kGram, [&](std::size_t hash) { shift_[hash] = 0; });
   }
 
-  // The units a window spans: one when every place is found.
+  // The units a window spans (one for a name shorter than two, found anywhere).
   std::size_t size() const { return std::max<std::size_t>(size_, 1); }
 
   // Whether a match may end at `end` and start size() units before it: one
@@ -169,12 +161,11 @@ class Search {
   std::array<std::uint16_t, 4096> shift_{}, again_{};
 };
 
-// Each line of text[from, to) where the search finds a place to
-// `each(begin, end)`, from the unit after the break before it (or `from`) to
-// its break (or `to`). The lines are searched as two halves at once, split at
-// a break: the processor overlaps the two searches' windows, each of which
-// waits on its loads. The later half's lines are passed when the earlier
-// half is done.
+// Each line of text[from, to) where the search finds a place to `each(begin,
+// end)`, from the unit after the break before it (or `from`) to its break (or
+// `to`). The two halves of the range, split at a break, are searched at once
+// (the processor overlaps their windows, each waiting on its loads); the later
+// half's lines are passed when the earlier half is done.
 template <typename Text, typename Each>
 void ForEachCandidateLine(const Text& text, std::u16string_view name, std::size_t from,
                           std::size_t to, Each each) {

@@ -121,46 +121,34 @@ void ForEachLine(const Text& text, std::u16string_view section, std::u16string_v
 }
 
 // Keys. A line whose text before its first "=", trimmed, is the key gives
-// the value, the text after it, trimmed; a later line replaces an earlier
-// one. `reach` receives how far the answer depends on the text: the end of
-// the value and of the last line that a zero could cut into a header.
-template <typename Text>
-std::optional<Range> Value(const Text& text, std::u16string_view section,
-                           std::u16string_view keyName, std::size_t& reach) {
-  const std::string encoded = text.Encode(keyName);
-  const Text key = text.Over(encoded);
-  std::optional<Range> value;
-  ForEachLine(text, section, keyName, reach, [&](std::size_t begin, std::size_t end) {
-    std::size_t equals = MatchEnd(text, begin, end, key);
-    if (equals == npos) return;
-    while (equals < end && IsBlank(text[equals])) ++equals;
-    if (equals == end || text[equals] != u'=') return;
-    std::size_t valueBegin = equals + 1;
-    Trim(text, valueBegin, end);
-    value.emplace(valueBegin, end);
-  });
-  if (value) reach = std::max(reach, value->second);
-  return value;
-}
-
+// the value, the text after it, trimmed; a later line replaces an earlier.
 // A zero unit ends the text. It is looked for only as far as the answer
-// depends on it: a line that a zero cuts holds a key only if it held it
-// whole, and no line after it is left. When one stands before that place,
-// the text before it is read again.
+// depends on it: up to the value's end and the last line that a zero could
+// cut into a header of the name; a line that a zero cuts holds a key only if
+// it held it whole, and no line after it is left. When a zero stands before
+// that place, the text before it is read again.
 template <typename Text>
 std::optional<std::u16string> Lookup(Text text, std::u16string_view section,
-                                     std::u16string_view key) {
+                                     std::u16string_view keyName) {
+  const std::string encoded = text.Encode(keyName);
+  const Text key = text.Over(encoded);
   for (;;) {
     std::size_t reach = 0;
-    const auto value = Value(text, section, key, reach);
+    std::optional<Range> value;
+    ForEachLine(text, section, keyName, reach, [&](std::size_t begin, std::size_t end) {
+      std::size_t equals = MatchEnd(text, begin, end, key);
+      if (equals == npos) return;
+      while (equals < end && IsBlank(text[equals])) ++equals;
+      if (equals == end || text[equals] != u'=') return;
+      std::size_t valueBegin = equals + 1;
+      Trim(text, valueBegin, end);
+      value.emplace(valueBegin, end);
+    });
+    if (value) reach = std::max(reach, value->second);
     const std::size_t zero = text.ZeroBefore(reach);
-    if (zero < reach) {
-      text = text.Before(zero);
-    } else if (value) {
-      return text.Copy(value->first, value->second);
-    } else {
-      return std::nullopt;
-    }
+    if (zero == reach)
+      return value ? std::optional(text.Copy(value->first, value->second)) : std::nullopt;
+    text = text.Before(zero);
   }
 }
 

@@ -1,11 +1,10 @@
-// The in-memory reader's rules, applied to a profile file's bytes held in
-// memory where they lie (the views in TextViews.h): encoding by byte-order
-// mark; a zero unit ends the text; lines end at CR, LF or CR LF and are
-// trimmed; empty lines and comments (";" first) are skipped; headers open
-// sections, of which the last of the name counts; in it, a line whose key
-// is the name gives the value, a later one replacing an earlier. Names match
-// without regard to case. A lookup reads only the lines that the candidate
-// search (CandidateLines.h) reports: every line that may hold the key.
+// The in-memory reader's rules over a profile file's bytes, read where they
+// lie (TextViews.h): the encoding by byte-order mark; a zero unit ends the
+// text; lines end at CR, LF or CR LF and are trimmed; empty lines and
+// comments (";" first) are skipped; of the sections that headers open, the
+// last of the name counts; in it, the last line whose key is the name gives
+// the value. Names match without regard to case. Only the lines that the
+// candidate search (CandidateLines.h) reports are read.
 #pragma once
 
 #include <optional>
@@ -31,7 +30,6 @@ class MemIniText {
   // The value of the key in the last section of that name, from the last
   // line that holds the key; nullopt when the section or key is missing.
   std::optional<std::u16string> Find(std::u16string_view section, std::u16string_view key) const;
-
   // The keys of the last section of that name, in the file's order: each
   // line's text before its first "=", trimmed (comments hold none).
   std::vector<std::u16string> Keys(std::u16string_view section) const;
