@@ -1,5 +1,6 @@
-// Many small generated stores, shaped where the reader takes shortcuts,
-// each checked against the plain model of the rules in every encoding.
+// Many small generated stores, shaped where the reader takes shortcuts, and
+// every short text: the reader checked against the plain model of the rules
+// in every encoding, the candidate search against brute force.
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -233,11 +233,10 @@ TEST(MemIniText, CaseFoldingCoversTheBasicMultilingualPlane) {
   EXPECT_EQ(FoldCase(char16_t{0xD801}), char16_t{0xD801});  // surrogates stay
 }
 
-// Where the reader jumps from "[" to "[" and from "=" to "=", and rejects a
-// line by the end of its key: names alike but for their start, letters that
-// fold across UTF-8 lengths at the key's end, the shortest line that can
-// hold the key right after another, "=" and "[" inside lines.
-TEST(MemIniText, JumpsMissNoLineThePlainModelFinds) {
+// Lines that almost hold the key: names alike but for their start, letters
+// that fold across UTF-8 lengths at the key's end, the shortest line that can
+// hold the key right after another, "=" and "[" inside lines, blanks, CR alone.
+TEST(MemIniText, LinesThatAlmostHoldTheKeyAnswerAsThePlainModelDoes) {
   const std::u16string texts[] = {
       // Equal names in other folders, differing only in their first units.
       u"[Files]\r\n/b/Pictures/IMG_00417.JPG=1\r\n/a/Pictures/IMG_00417.JPG=2\r\n"
@@ -297,11 +296,11 @@ TEST(MemIniText, JumpsMissNoLineThePlainModelFinds) {
   EXPECT_EQ(Lookup(platform::Utf16ToUtf8(texts[4]), u"S", u"key"), std::nullopt);
 }
 
-// The key's last units compared several at a time: ASCII at the edges of
-// the small letters ("`" before "a", "{" after "z"), U+007F and U+0080 at
+// Keys found in their other case whose units stand at an edge: ASCII next
+// to the small letters ("`" before "a", "{" after "z"), U+007F and U+0080 at
 // the edge of ASCII, a last unit beyond ASCII, letters that all have a
 // partner of another UTF-8 length.
-TEST(MemIniText, KeyEndsComparedSeveralUnitsAtATime) {
+TEST(MemIniText, KeysWithUnitsAtTheEdgesOfCaseMatchTheirOtherCase) {
   const std::pair<std::u16string, std::u16string> keys[] = {
       {u"/pb@c`z{a", u"/PB@C`Z{A"},
       {u"/abcdefg\u0080", u"/ABCDEFG\u0080"},
@@ -323,8 +322,9 @@ TEST(MemIniText, KeyEndsComparedSeveralUnitsAtATime) {
   }
 }
 
-// UTF-16 is searched for "[" and its zero a block of units at a time: a
-// header at every place of a block; a zero right after a "[" in a line.
+// UTF-16 is searched for its zero a block of units at a time, and for "["
+// by its low byte: a header at every place of a block; a zero right after a
+// "[" in a line.
 TEST(MemIniText, Utf16HeaderAtEveryPlaceOfABlock) {
   using namespace std::string_literals;
   for (std::size_t pad = 0; pad < 140; ++pad) {
