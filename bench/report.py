@@ -41,6 +41,17 @@ def load(path):
     return value, floor, peak, largest, errors
 
 
+def load_candidates(path):
+    """Lines the search reported per lookup, by configuration."""
+    found = {}
+    for run in json.load(open(path))["benchmarks"]:
+        if (run["name"].startswith("BM_Value/") and "candidates_per_lookup" in run
+                and run.get("run_type") != "aggregate"):
+            key = tuple(int(part) for part in run["name"].split("/")[1:5])
+            found[key] = run["candidates_per_lookup"]
+    return found
+
+
 def load_baseline(path):
     """Median CPU time of the baseline module's values, when it ran."""
     runs = json.load(open(path))["benchmarks"]
@@ -89,6 +100,23 @@ def main(path):
             cells.append(cell)
         print(f"| {shape_name} | " + " | ".join(cells) + " |")
     print()
+
+    candidates = load_candidates(path)
+    if candidates:
+        print("Lines the reader's search reports per mark lookup (each then compared whole; "
+              "50 names of the panel; ANSI and UTF-8 alike, then UTF-16):")
+        print()
+        print("| shape | " + " | ".join(f"{size:,} entries" for size in sizes) + " |")
+        print("|---|" + "---:|" * len(sizes))
+        for shape, shape_name in enumerate(SHAPES):
+            cells = []
+            for size in sizes:
+                utf8 = candidates.get((size, shape, 0, 1))
+                utf16 = candidates.get((size, shape, 0, 2))
+                cells.append(f"{utf8:.2f} / {utf16:.2f}" if utf8 is not None and utf16 is not None
+                             else "")
+            print(f"| {shape_name} | " + " | ".join(cells) + " |")
+        print()
 
     print("The case variant asks for names its store holds in another letter case (half of "
           "them in capitals asked in small letters, half the other way round); its time per "

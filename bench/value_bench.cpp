@@ -18,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <random>
@@ -25,6 +26,8 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/Utf8.h"
+#include "settings/CandidateLines.h"
 #include "support/CountingAllocator.h"
 #include "tools/PluginModule.h"
 
@@ -266,6 +269,8 @@ struct Install {
   std::vector<std::string> panel;
   std::vector<int> expected;  // each panel file's stored number, 0 when none
   std::size_t largestFile = 0;
+  std::string storePath;    // the settings file in force, which holds [Files]
+  double candidates = -1;   // lines the search reports per mark lookup
   // What the design does for one value, in order, for a number shown as
   // digits or empty, and for a mark name, which is translated.
   struct Step {
@@ -445,6 +450,7 @@ Install& GetInstall(int entries, Shape shape, Mode mode, Encoding encoding) {
     chain.push_back(userFolder + "/");
   }
   const std::string& inForce = mode == kShared ? shared : user;
+  install.storePath = inForce;
   // Looking up the number: the settings file named, then read.
   for (auto* steps : {&install.untranslated, &install.translated}) {
     Steps value(*steps, registryValue, shared);
@@ -505,6 +511,32 @@ Config ConfigOf(const benchmark::State& state) {
           static_cast<Mode>(state.range(2)), static_cast<Encoding>(state.range(3))};
 }
 
+// How many lines of the store's [Files] section the reader's search reports
+// per lookup of a panel name, over a sample of the panel: near one for each
+// line that holds the name, all of them for a search that finds every place.
+double CandidatesPerLookup(const Install& install, Encoding encoding) {
+  std::ifstream in(install.storePath, std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::string header = Encode("[Files]\r\n", encoding).substr(encoding == kAnsi ? 0
+                                                                     : encoding == kUtf8Bom ? 3
+                                                                                            : 2);
+  std::size_t reported = 0, lookups = 0;
+  for (std::size_t i = 0; i < install.panel.size(); i += 40, ++lookups) {
+    const std::u16string name = ombrels::platform::Utf8ToUtf16(install.panel[i]);
+    const auto count = [&](std::size_t, std::size_t) { ++reported; };
+    if (encoding == kUtf16Le) {
+      const ombrels::text::Utf16Text text{std::string_view(bytes).substr(2), false};
+      const std::size_t from = (bytes.find(header) - 2) / 2 + header.size() / 2;
+      ombrels::text::ForEachCandidateLine(text, name, from, text.size(), count);
+    } else {
+      const ombrels::text::Utf8Text text{std::string_view(bytes).substr(encoding == kAnsi ? 0 : 3)};
+      const std::size_t from = text.bytes.find(header) + header.size();
+      ombrels::text::ForEachCandidateLine(text, name, from, text.size(), count);
+    }
+  }
+  return static_cast<double>(reported) / static_cast<double>(lookups);
+}
+
 void ValueThrough(benchmark::State& state, wdxhost::Plugin& plugin) {
   const Config config = ConfigOf(state);
   Install& install = GetInstall(config.entries, config.shape, config.mode, config.encoding);
@@ -524,7 +556,13 @@ void ValueThrough(benchmark::State& state, wdxhost::Plugin& plugin) {
   state.counters["largest_file_MiB"] = static_cast<double>(install.largestFile) / (1024.0 * 1024.0);
   state.SetLabel(config.Label());
 }
-void BM_Value(benchmark::State& state) { ValueThrough(state, Module()); }
+void BM_Value(benchmark::State& state) {
+  ValueThrough(state, Module());
+  const Config config = ConfigOf(state);
+  Install& install = GetInstall(config.entries, config.shape, config.mode, config.encoding);
+  if (install.candidates < 0) install.candidates = CandidatesPerLookup(install, config.encoding);
+  state.counters["candidates_per_lookup"] = install.candidates;
+}
 void BM_Baseline(benchmark::State& state) { ValueThrough(state, Baseline()); }
 
 // A file read whole: opened, its size taken, read, closed. The buffer only

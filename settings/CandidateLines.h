@@ -30,11 +30,12 @@ void ForEachPartner(char16_t c, Each each) {
 
 // The units that may stand at one place of a match (no unit has more than
 // three others of the same upper case); an empty set is not searched.
-static_assert([] {
+constexpr bool AtMostThreeByUpperCase() {
   for (std::size_t i = 3; i < std::size(kUpperCaseMembers); ++i)
     if (kUpperCaseMembers[i].upper == kUpperCaseMembers[i - 3].upper) return false;
   return true;
-}());
+}
+static_assert(AtMostThreeByUpperCase());
 struct UnitSet {
   std::array<char16_t, 4> units{};
   std::size_t size = 0;
@@ -181,8 +182,7 @@ void ForEachCandidateLine(const Text& text, std::u16string_view name, std::size_
     each(begin, end);
     return end + 1;  // (CR LF is a break and an empty line)
   };
-  // Window ends: a match ends `size` units after its place.
-  const std::size_t size = search.size();
+  const std::size_t size = search.size();  // (a window ends `size` units after its place)
   const std::size_t mid = std::min(text.Find('\n', from + (to - from) / 2) + 1, to);
   std::vector<std::size_t> later;
   for (std::size_t a = from + size, b = mid + size; a <= mid || b <= to;) {
