@@ -70,11 +70,14 @@ TEST(MemIniText, ZeroCharacterEndsTheText) {
   EXPECT_EQ(Lookup("[S]\na=1\0\nb=2"s, u"S", u"b"), std::nullopt);
   EXPECT_EQ(Lookup(testing::Utf16Bytes(u"[S]\na=1\0\nb=2"s, false), u"S", u"b"), std::nullopt);
   EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\na=1\0\nb=2"s, u"S", u"b"), std::nullopt);
-  // UTF-16 is searched for its zero several units at a time: a zero in
-  // every place of such a group.
-  for (std::size_t pad = 0; pad < 8; ++pad) {
-    const std::u16string text =
-        u"[S]\na=" + std::u16string(pad, u'x') + u'\0' + u"\nb=2\n[S]\nc=3\nd=4\n";
+  // UTF-16 is searched for its zero a block of 256 units at a time: a zero
+  // at the first places of the first block and around its end, a block
+  // searched after it.
+  std::vector<std::size_t> pads;
+  for (std::size_t pad = 0; pad < 8; ++pad) pads.insert(pads.end(), {pad, 244 + pad, 252 + pad});
+  for (const std::size_t pad : pads) {
+    const std::u16string text = u"[S]\na=" + std::u16string(pad, u'x') + u'\0' + u"\nb=" +
+                                std::u16string(600, u'y') + u"\n[S]\nc=3\nd=4\n";
     for (bool bigEndian : {false, true}) {
       const std::string bytes = testing::Utf16Bytes(text, bigEndian);
       EXPECT_EQ(Lookup(bytes, u"S", u"a"), std::u16string(pad, u'x')) << pad;
