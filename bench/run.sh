@@ -5,21 +5,50 @@
 #     100,000 entries in seven shapes;
 #   - under wine64, the platform's profile API against the in-memory reader.
 # Takes a few minutes; run it on an otherwise idle machine.
+#
+#   --baseline REF   also build the module of git revision REF in a scratch
+#                    folder and run it interleaved with this tree's, in the
+#                    same run: every table then shows both, and their ratio
+#   --entries "N..." only stores of these sizes (100, 10000, 100000)
+#   --native-only    leave out the comparison under wine64
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 builds="$root/build"
-"$root/scripts/deps.sh" native bench windows
+baseline="" entries="100 10000 100000" wine=1
+while [[ $# -gt 0 ]]; do
+  case $1 in
+    --baseline) baseline=$2; shift 2 ;;
+    --entries) entries=$2; shift 2 ;;
+    --native-only) wine=0; shift ;;
+    *) echo "usage: $0 [--baseline REF] [--entries \"N...\"] [--native-only]" >&2; exit 2 ;;
+  esac
+done
+"$root/scripts/deps.sh" native bench $( ((wine)) && echo windows)
 mkdir -p "$builds"
 
 echo "building the native benchmark (log: $builds/bench.log)"
 { cmake -S "$root" -B "$builds/bench" -DCMAKE_BUILD_TYPE=Release -DOMBRELS_BUILD_TESTS=OFF \
     -DOMBRELS_BUILD_BENCH=ON && cmake --build "$builds/bench" -j"$(nproc)"; } >"$builds/bench.log" 2>&1 ||
   { tail -n 20 "$builds/bench.log" >&2; exit 1; }
-echo "building the Windows comparison (log: $builds/bench-win64.log)"
-{ cmake -S "$root" -B "$builds/bench-win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DOMBRELS_BUILD_TESTS=OFF -DOMBRELS_BUILD_BENCH=ON &&
-  cmake --build "$builds/bench-win64" -j"$(nproc)" --target reader_compare; } >"$builds/bench-win64.log" 2>&1 ||
-  { tail -n 20 "$builds/bench-win64.log" >&2; exit 1; }
+if [[ -n $baseline ]]; then
+  # The baseline's sources as committed, in a scratch folder; only its module
+  # is built, with this tree's build settings.
+  baseline_commit=$(git -C "$root" rev-parse --verify "$baseline^{commit}")
+  echo "building the baseline module of $baseline (${baseline_commit:0:7}; log: $builds/bench-baseline.log)"
+  rm -rf "$builds/baseline-src" && mkdir -p "$builds/baseline-src"
+  git -C "$root" archive "$baseline_commit" | tar -x -C "$builds/baseline-src"
+  { cmake -S "$builds/baseline-src" -B "$builds/bench-baseline" -DCMAKE_BUILD_TYPE=Release \
+      -DOMBRELS_BUILD_TESTS=OFF && cmake --build "$builds/bench-baseline" -j"$(nproc)" --target TC_Ombrels; } \
+    >"$builds/bench-baseline.log" 2>&1 || { tail -n 20 "$builds/bench-baseline.log" >&2; exit 1; }
+  export OMBRELS_BASELINE_MODULE="$builds/bench-baseline/TC_Ombrels.wdx"
+fi
+if ((wine)); then
+  echo "building the Windows comparison (log: $builds/bench-win64.log)"
+  { cmake -S "$root" -B "$builds/bench-win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
+      -DCMAKE_BUILD_TYPE=Release -DOMBRELS_BUILD_TESTS=OFF -DOMBRELS_BUILD_BENCH=ON &&
+    cmake --build "$builds/bench-win64" -j"$(nproc)" --target reader_compare; } >"$builds/bench-win64.log" 2>&1 ||
+    { tail -n 20 "$builds/bench-win64.log" >&2; exit 1; }
+fi
 
 echo "running the value benchmark"
 # The machine's load over the run: the load average, and how busy its cores
@@ -29,24 +58,28 @@ load_before=$(cut -d' ' -f1 /proc/loadavg)
 read -r busy_before all_before < <(cpu_jiffies)
 started=$(date +%s)
 "$builds/bench/bench/value_bench" --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true \
-  --benchmark_format=json \
+  --benchmark_filter="^BM_[A-Za-z]+/(${entries// /|})/" --benchmark_format=json \
   --benchmark_out="$builds/bench.json" --benchmark_out_format=json >/dev/null
 bench_seconds=$(($(date +%s) - started))
 load_after=$(cut -d' ' -f1 /proc/loadavg)
 read -r busy_after all_after < <(cpu_jiffies)
 busy_percent=$(((busy_after - busy_before) * 100 / (all_after - all_before + 1)))
-echo "running the reader comparison under wine64"
-export WINEPREFIX="$builds/bench-win64/wineprefix" WINEDEBUG=-all
-[[ -f "$WINEPREFIX/system.reg" ]] || /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
-compare=$(cd "$builds/bench-win64" && /usr/lib/wine/wine64 bench/reader_compare.exe)
-/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+compare="Not measured in this run (\`--native-only\`)."
+if ((wine)); then
+  echo "running the reader comparison under wine64"
+  export WINEPREFIX="$builds/bench-win64/wineprefix" WINEDEBUG=-all
+  [[ -f "$WINEPREFIX/system.reg" ]] || /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+  compare=$(cd "$builds/bench-win64" && /usr/lib/wine/wine64 bench/reader_compare.exe)
+  /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+fi
 
 out="$root/docs/benchmark.md"
 mkdir -p "$root/docs"
 {
   echo "# Benchmark"
   echo
-  echo "Reproduce with \`./bench/run.sh\` (writes this file). Measured on $(date -u +%Y-%m-%d),"
+  echo "Reproduce with \`./bench/run.sh$( ((wine)) || echo " --native-only")${baseline:+ --baseline $baseline}$([[ $entries == "100 10000 100000" ]] || echo " --entries \"$entries\"")\`"
+  echo "(writes this file). Measured on $(date -u +%Y-%m-%d),"
   echo "$(nproc) cores, $(uname -m), $(g++ --version | head -n1). The value benchmark ran"
   echo "$bench_seconds s; the cores were $busy_percent % busy meanwhile (the benchmark itself keeps one"
   echo "core busy), load average $load_before at its start and $load_after at its end."
@@ -100,6 +133,12 @@ mkdir -p "$root/docs"
   echo "4 MiB. Target, at 10,000 and 100,000 entries: per value at most 1.2 times the floor, for"
   echo "every shape, mode and encoding. Times are CPU time, the median of five runs, all runs"
   echo "of all configurations in random order."
+  if [[ -n $baseline ]]; then
+    echo
+    echo "**Baseline**: the module of $baseline (${baseline_commit:0:7}), built in a scratch folder"
+    echo "with the same settings, measured in the same run, its runs interleaved with the others;"
+    echo "each table shows it after this tree's figure, and the ratio of the two."
+  fi
   echo
   /usr/bin/python3 "$root/bench/report.py" "$builds/bench.json" || true
   echo

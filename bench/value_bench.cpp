@@ -18,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <random>
@@ -25,6 +26,8 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/Utf8.h"
+#include "settings/CandidateLines.h"
 #include "support/CountingAllocator.h"
 #include "tools/PluginModule.h"
 
@@ -266,6 +269,8 @@ struct Install {
   std::vector<std::string> panel;
   std::vector<int> expected;  // each panel file's stored number, 0 when none
   std::size_t largestFile = 0;
+  std::string storePath;    // the settings file in force, which holds [Files]
+  double candidates = -1;   // lines the search reports per mark lookup
   // What the design does for one value, in order, for a number shown as
   // digits or empty, and for a mark name, which is translated.
   struct Step {
@@ -445,6 +450,7 @@ Install& GetInstall(int entries, Shape shape, Mode mode, Encoding encoding) {
     chain.push_back(userFolder + "/");
   }
   const std::string& inForce = mode == kShared ? shared : user;
+  install.storePath = inForce;
   // Looking up the number: the settings file named, then read.
   for (auto* steps : {&install.untranslated, &install.translated}) {
     Steps value(*steps, registryValue, shared);
@@ -462,16 +468,25 @@ Install& GetInstall(int entries, Shape shape, Mode mode, Encoding encoding) {
   return install;
 }
 
+wdxhost::Plugin Load(const char* path) {
+  std::string error;
+  auto loaded = wdxhost::LoadPlugin(path, error);
+  if (!loaded) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    std::exit(1);
+  }
+  return std::move(*loaded);
+}
+
+// The module built with this tree; and the baseline, the same module built
+// from another revision, when OMBRELS_BASELINE_MODULE names it.
 wdxhost::Plugin& Module() {
-  static wdxhost::Plugin plugin = [] {
-    std::string error;
-    auto loaded = wdxhost::LoadPlugin(OMBRELS_MODULE_PATH, error);
-    if (!loaded) {
-      std::fprintf(stderr, "%s\n", error.c_str());
-      std::exit(1);
-    }
-    return std::move(*loaded);
-  }();
+  static wdxhost::Plugin plugin = Load(OMBRELS_MODULE_PATH);
+  return plugin;
+}
+const char* BaselinePath() { return std::getenv("OMBRELS_BASELINE_MODULE"); }
+wdxhost::Plugin& Baseline() {
+  static wdxhost::Plugin plugin = Load(BaselinePath());
   return plugin;
 }
 
@@ -496,11 +511,36 @@ Config ConfigOf(const benchmark::State& state) {
           static_cast<Mode>(state.range(2)), static_cast<Encoding>(state.range(3))};
 }
 
-void BM_Value(benchmark::State& state) {
+// How many lines of the store's [Files] section the reader's search reports
+// per lookup of a panel name, over a sample of the panel: near one for each
+// line that holds the name, all of them for a search that finds every place.
+double CandidatesPerLookup(const Install& install, Encoding encoding) {
+  std::ifstream in(install.storePath, std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::string header = Encode("[Files]\r\n", encoding).substr(encoding == kAnsi ? 0
+                                                                     : encoding == kUtf8Bom ? 3
+                                                                                            : 2);
+  std::size_t reported = 0, lookups = 0;
+  for (std::size_t i = 0; i < install.panel.size(); i += 40, ++lookups) {
+    const std::u16string name = ombrels::platform::Utf8ToUtf16(install.panel[i]);
+    const auto count = [&](std::size_t, std::size_t) { ++reported; };
+    if (encoding == kUtf16Le) {
+      const ombrels::text::Utf16Text text{std::string_view(bytes).substr(2), false};
+      const std::size_t from = (bytes.find(header) - 2) / 2 + header.size() / 2;
+      ombrels::text::ForEachCandidateLine(text, name, from, text.size(), count);
+    } else {
+      const ombrels::text::Utf8Text text{std::string_view(bytes).substr(encoding == kAnsi ? 0 : 3)};
+      const std::size_t from = text.bytes.find(header) + header.size();
+      ombrels::text::ForEachCandidateLine(text, name, from, text.size(), count);
+    }
+  }
+  return static_cast<double>(reported) / static_cast<double>(lookups);
+}
+
+void ValueThrough(benchmark::State& state, wdxhost::Plugin& plugin) {
   const Config config = ConfigOf(state);
   Install& install = GetInstall(config.entries, config.shape, config.mode, config.encoding);
   UseInstall(install);
-  auto& plugin = Module();
   char buffer[2049];
   int i = 0, wrong = 0;
   const std::size_t baseline = ombrels::testing::ResetHeapPeak();
@@ -516,6 +556,14 @@ void BM_Value(benchmark::State& state) {
   state.counters["largest_file_MiB"] = static_cast<double>(install.largestFile) / (1024.0 * 1024.0);
   state.SetLabel(config.Label());
 }
+void BM_Value(benchmark::State& state) {
+  ValueThrough(state, Module());
+  const Config config = ConfigOf(state);
+  Install& install = GetInstall(config.entries, config.shape, config.mode, config.encoding);
+  if (install.candidates < 0) install.candidates = CandidatesPerLookup(install, config.encoding);
+  state.counters["candidates_per_lookup"] = install.candidates;
+}
+void BM_Baseline(benchmark::State& state) { ValueThrough(state, Baseline()); }
 
 // A file read whole: opened, its size taken, read, closed. The buffer only
 // grows, so no read pays for clearing it.
@@ -598,7 +646,9 @@ void RegisterAll() {
         for (int encoding : {kAnsi, kUtf8Bom, kUtf16Le})
           for (const auto& [name, function] :
                {std::pair<const char*, Function>{"BM_Value", BM_Value},
-                std::pair<const char*, Function>{"BM_Floor", BM_Floor}}) {
+                std::pair<const char*, Function>{"BM_Floor", BM_Floor},
+                std::pair<const char*, Function>{"BM_Baseline", BM_Baseline}}) {
+            if (function == BM_Baseline && !BaselinePath()) continue;
             benchmark::RegisterBenchmark(name, function)
                 ->Args({entries, shape, mode, encoding})
                 ->Unit(benchmark::kMicrosecond)

@@ -17,7 +17,8 @@ stopped; docs/mutation.md is written from them.
 
 Mutants that cannot change any answer are listed, with a reason, in
 scripts/mutation-equivalent.txt (one per line: its id, where it is, why) and
-are not counted as survivors. A survivor that is left on purpose is listed
+are not counted as survivors. Each run writes the places itself, from the
+mutants' ids, and names the entries that match no mutant any more. A survivor that is left on purpose is listed
 there too, its reason starting with "left:"; it still counts as a survivor.
 """
 
@@ -475,6 +476,28 @@ def load_equivalent():
     return equivalent
 
 
+def sync_equivalent_locations():
+    """Writes each listed mutant's present place (file:line) into the list,
+    from the mutants of every product source, so that places never drift;
+    returns the ids that no present mutant has (stale entries)."""
+    if not EQUIVALENT.exists():
+        return []
+    where = {m.id: f"{m.file}:{m.line}" for m in find_mutants(product_files())}
+    lines, stale = [], []
+    for line in EQUIVALENT.read_text().splitlines():
+        parts = line.split(None, 2)
+        if line.strip() and not line.lstrip().startswith("#") and len(parts) == 3:
+            if parts[0] in where:
+                line = f"{parts[0]} {where[parts[0]]} {parts[2]}"
+            else:
+                stale.append(parts[0])
+        lines.append(line)
+    text = "\n".join(lines) + "\n"
+    if text != EQUIVALENT.read_text():
+        EQUIVALENT.write_text(text)
+    return stale
+
+
 def cell(text):
     """Text for a Markdown table cell."""
     return text.replace("|", "\\|")
@@ -591,6 +614,10 @@ def main():
     ap.add_argument("--no-report", action="store_true", help="do not write docs/mutation.md")
     args = ap.parse_args()
 
+    stale = sync_equivalent_locations()
+    if stale:
+        print(f"mutate: {len(stale)} listed equivalents match no mutant of the present sources "
+              f"(code gone or changed): {', '.join(stale)}", file=sys.stderr)
     files = product_files()
     if args.files:
         unknown = set(args.files) - set(files)

@@ -1,13 +1,10 @@
-// The in-memory reader's rules, applied to a profile file's bytes held in
-// memory: encoding by byte-order mark, lines, sections and keys.
-//
-// A lookup works on the text where it lies: UTF-8 bytes, or UTF-16 units
-// in the file's byte order. It finds the last section of the name by its
-// headers, then searches that section for the key's bytes, allowing at each
-// place the bytes of any character of the same upper case; only the lines
-// where the search stops are compared, as bytes up to the first that
-// differ, then character by character. A zero unit ends the text: it is
-// looked for only as far as the answer depends on it.
+// The in-memory reader's rules over a profile file's bytes, read where they
+// lie (TextViews.h): the encoding by byte-order mark; a zero unit ends the
+// text; lines end at CR, LF or CR LF and are trimmed; empty lines and
+// comments (";" first) are skipped; of the sections that headers open, the
+// last of the name counts; in it, the last line whose key is the name gives
+// the value. Names match without regard to case. Only the lines that the
+// candidate search (CandidateLines.h) reports are read.
 #pragma once
 
 #include <optional>
@@ -19,26 +16,22 @@
 
 namespace ombrels {
 
-// Upper-case form of a UTF-16 unit, for matching names without regard to
-// case: its simple uppercase mapping in the Unicode Character Database (the
-// table in UpperCaseTable.inc); surrogates and units without one stay.
+// A UTF-16 unit's simple uppercase mapping (UpperCaseTable.inc), by which
+// names match without regard to case; surrogates and units without one stay.
 char16_t FoldCase(char16_t c);
 
 class MemIniText {
  public:
   MemIniText() = default;
-  // The file's text by its byte-order mark: FF FE UTF-16 LE, FE FF UTF-16
-  // BE, EF BB BF UTF-8, none the ANSI code page. The mark is dropped, and a
-  // zero character ends the text.
+  // The text by its byte-order mark: FF FE UTF-16 LE, FE FF UTF-16 BE,
+  // EF BB BF UTF-8, none the ANSI code page. The mark is dropped.
   explicit MemIniText(platform::Bytes bytes);
 
   // The value of the key in the last section of that name, from the last
   // line that holds the key; nullopt when the section or key is missing.
   std::optional<std::u16string> Find(std::u16string_view section, std::u16string_view key) const;
-
   // The keys of the last section of that name, in the file's order: each
-  // line's text before its first "=", trimmed (comments and lines without
-  // "=" hold none). Empty when the section is missing.
+  // line's text before its first "=", trimmed (comments hold none).
   std::vector<std::u16string> Keys(std::u16string_view section) const;
 
  private:

@@ -1,5 +1,6 @@
-// Many small generated stores, shaped where the reader takes shortcuts,
-// each checked against the plain model of the rules in every encoding.
+// Many small generated stores, shaped where the reader takes shortcuts, and
+// every short text: the reader checked against the plain model of the rules
+// in every encoding, the candidate search against brute force.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "settings/CandidateLines.h"
 #include "settings/MemIniText.h"
 #include "support/ReferenceIni.h"
 
@@ -183,9 +185,13 @@ std::string Show(std::string_view bytes) {
   return shown;
 }
 
-TEST(MemIniText, GeneratedStoresAnswerAsThePlainModelDoes) {
+// The generated stores, each in its four encodings (UTF-16 LE and BE, UTF-8
+// with and without the mark), with six queries, section and key, and the
+// keys the store was made from.
+template <typename Each>
+void ForEachGeneratedStore(Each each) {
   Random random;
-  std::size_t found = 0, missing = 0, values = 0;
+  std::size_t values = 0;
   for (int store = 0; store < 1000; ++store) {
     std::vector<std::u16string> keys;
     for (std::size_t n = 1 + random.Below(3); n > 0; --n) keys.push_back(Key(random));
@@ -206,21 +212,27 @@ TEST(MemIniText, GeneratedStoresAnswerAsThePlainModelDoes) {
                            random.Percent(40) ? keys[random.Below(keys.size())]
                                               : Variant(random, keys[random.Below(keys.size())]));
     }
-    for (const std::string& bytes : encodings) {
-      const MemIniText product{std::string(bytes)};
-      const testing::ReferenceIni model(bytes);
-      for (const auto& [section, key] : queries) {
-        const auto expected = model.Find(section, key);
-        ++(expected ? found : missing);
-        ASSERT_EQ(product.Find(section, key), expected)
-            << "store " << store << " key \"" << Show(Utf8(key)) << "\" section \""
-            << Show(Utf8(section)) << "\" in \"" << Show(bytes) << "\"";
-        ASSERT_EQ(product.Keys(section), model.Keys(section))
-            << "store " << store << " keys of section \"" << Show(Utf8(section)) << "\" in \""
-            << Show(bytes) << "\"";
-      }
-    }
+    for (const std::string& bytes : encodings) each(store, bytes, queries, keys);
   }
+}
+
+TEST(MemIniText, GeneratedStoresAnswerAsThePlainModelDoes) {
+  std::size_t found = 0, missing = 0;
+  ForEachGeneratedStore([&](int store, const std::string& bytes, const auto& queries, const auto&) {
+    if (::testing::Test::HasFatalFailure()) return;
+    const MemIniText product{std::string(bytes)};
+    const testing::ReferenceIni model(bytes);
+    for (const auto& [section, key] : queries) {
+      const auto expected = model.Find(section, key);
+      ++(expected ? found : missing);
+      ASSERT_EQ(product.Find(section, key), expected)
+          << "store " << store << " key \"" << Show(Utf8(key)) << "\" section \""
+          << Show(Utf8(section)) << "\" in \"" << Show(bytes) << "\"";
+      ASSERT_EQ(product.Keys(section), model.Keys(section))
+          << "store " << store << " keys of section \"" << Show(Utf8(section)) << "\" in \""
+          << Show(bytes) << "\"";
+    }
+  });
   // The stores are shaped so that many lookups find a line and many do not
   // (about 4,600 and 19,000 here; fewer found on Windows, where the text
   // without a mark is ANSI).
@@ -230,48 +242,119 @@ TEST(MemIniText, GeneratedStoresAnswerAsThePlainModelDoes) {
 
 // Every text of up to five units over the units the rules look at and
 // letters that match across case and UTF-8 length (i, I, the dotless i; e
-// with acute accent, asked as its capital), in UTF-16 and in UTF-8, each in
-// its two forms by turns (little- and big-endian; with and without the
-// mark), so that the run takes a few seconds.
-TEST(MemIniText, EveryShortTextAnswersAsThePlainModelDoes) {
+// with acute accent), in UTF-16 and in UTF-8, each in its two forms by turns
+// (little- and big-endian; with and without the mark). Returns the count.
+template <typename Each>
+std::size_t ForEachShortText(Each each) {
   const char16_t units[] = {u'[',  u']',  u'=', u';', u' ',      u'\t',    u'\r',
                             u'\n', u'\0', u'i', u'I', u'\u0131', u'\u00E9'};
   constexpr std::size_t kUnitCount = std::size(units), kLongest = 5;
-  const std::pair<std::u16string, std::u16string> queries[] = {
-      {u"", u""}, {u"i", u""}, {u"]", u""}, {u"", u";"}, {u"", u"\u0131"}, {u"", u"\u00C9"}};
-  std::size_t texts = 0, found = 0, missing = 0;
+  std::size_t texts = 0;
   std::vector<std::size_t> digits;  // the text, as indexes into `units`
   for (;;) {
     std::u16string text;
     for (const std::size_t d : digits) text += units[d];
     const bool turn = texts % 2 == 1;
-    for (const std::string& bytes :
-         {Utf16(text, turn), (turn ? "" : "\xEF\xBB\xBF") + Utf8(text)}) {
-      const MemIniText product{bytes};
-      const testing::ReferenceIni model(bytes);
-      for (const auto& [section, key] : queries) {
-        const auto expected = model.Find(section, key);
-        ++(expected ? found : missing);
-        ASSERT_EQ(product.Find(section, key), expected)
-            << "key \"" << Show(Utf8(key)) << "\" section \"" << Show(Utf8(section)) << "\" in \""
-            << Show(bytes) << "\"";
-        ASSERT_EQ(product.Keys(section), model.Keys(section))
-            << "keys of section \"" << Show(Utf8(section)) << "\" in \"" << Show(bytes) << "\"";
-      }
-    }
+    for (const std::string& bytes : {Utf16(text, turn), (turn ? "" : "\xEF\xBB\xBF") + Utf8(text)})
+      each(bytes);
     ++texts;
     // The next text: count up in base kUnitCount, one unit longer after
     // the last text of a length.
     std::size_t at = 0;
     while (at < digits.size() && ++digits[at] == kUnitCount) digits[at++] = 0;
     if (at == digits.size()) {
-      if (digits.size() == kLongest) break;
+      if (digits.size() == kLongest) return texts;
       digits.push_back(0);
     }
   }
+}
+
+// Each short text answers as the model does (asked as stored, in capitals,
+// in other UTF-8 lengths), so that the run takes a few seconds.
+TEST(MemIniText, EveryShortTextAnswersAsThePlainModelDoes) {
+  const std::pair<std::u16string, std::u16string> queries[] = {
+      {u"", u""}, {u"i", u""}, {u"]", u""}, {u"", u";"}, {u"", u"\u0131"}, {u"", u"\u00C9"}};
+  std::size_t found = 0, missing = 0;
+  const std::size_t texts = ForEachShortText([&](const std::string& bytes) {
+    if (::testing::Test::HasFatalFailure()) return;
+    const MemIniText product{bytes};
+    const testing::ReferenceIni model(bytes);
+    for (const auto& [section, key] : queries) {
+      const auto expected = model.Find(section, key);
+      ++(expected ? found : missing);
+      ASSERT_EQ(product.Find(section, key), expected)
+          << "key \"" << Show(Utf8(key)) << "\" section \"" << Show(Utf8(section)) << "\" in \""
+          << Show(bytes) << "\"";
+      ASSERT_EQ(product.Keys(section), model.Keys(section))
+          << "keys of section \"" << Show(Utf8(section)) << "\" in \"" << Show(bytes) << "\"";
+    }
+  });
   EXPECT_EQ(texts, 1 + 13 + 13 * 13 + 13 * 13 * 13 + 13 * 13 * 13 * 13 + 13 * 13 * 13 * 13 * 13);
   EXPECT_GT(found, 100u);
   EXPECT_GT(missing, texts);
+}
+
+// The candidate search against brute force, on the generated stores and the
+// short texts: each line that holds the name, letter case aside, is among
+// the lines it reports; those are whole lines, in file order.
+TEST(CandidateLines, ReportEveryLineThatHoldsTheName) {
+  std::size_t holding = 0, skipped = 0;
+  const auto check = [&](const std::string& bytes, std::u16string_view name) {
+    const bool utf8 = bytes.starts_with("\xEF\xBB\xBF"), bigEndian = bytes.starts_with("\xFE\xFF");
+    if (::testing::Test::HasFatalFailure() || !(utf8 || bigEndian || bytes.starts_with("\xFF\xFE")))
+      return;  // (text without a mark is the UTF-8 text after one)
+    // The text after its mark, unit by unit, and each line decoded here.
+    const std::string_view body = std::string_view(bytes).substr(utf8 ? 3 : 2);
+    const std::size_t size = utf8 ? body.size() : body.size() / 2;
+    const auto unit = [&](std::size_t i) -> char16_t {
+      if (utf8) return static_cast<unsigned char>(body[i]);
+      const auto a = static_cast<unsigned char>(body[2 * i]),
+                 b = static_cast<unsigned char>(body[2 * i + 1]);
+      return static_cast<char16_t>(bigEndian ? a << 8 | b : b << 8 | a);
+    };
+    const auto folded = [](std::u16string text) {
+      for (char16_t& c : text) c = testing::ReferenceUpper(c);
+      return text;
+    };
+    std::vector<std::pair<std::size_t, std::size_t>> reported;
+    const auto report = [&](std::size_t begin, std::size_t end) {
+      reported.emplace_back(begin, end);
+    };
+    if (utf8) {
+      text::ForEachCandidateLine(text::Utf8Text{body}, name, 0, size, report);
+    } else {
+      text::ForEachCandidateLine(text::Utf16Text{body.substr(0, 2 * size), bigEndian}, name, 0,
+                                 size, report);
+    }
+    std::size_t next = 0;  // where the next report may begin
+    for (std::size_t begin = 0, end = 0; begin <= size; begin = end + 1) {
+      for (end = begin; end < size && unit(end) != u'\r' && unit(end) != u'\n';) ++end;
+      const bool reports = next < reported.size() && reported[next].first == begin;
+      if (reports) {
+        ASSERT_EQ(reported[next++].second, end) << "in \"" << Show(bytes) << "\"";
+      }
+      std::u16string line;
+      if (utf8) {
+        line = testing::ReferenceUtf8(body.substr(begin, end - begin));
+      } else {
+        for (std::size_t i = begin; i < end; ++i) line += unit(i);
+      }
+      const bool holds =  // (an empty line holds no name)
+          !line.empty() && folded(line).find(folded(std::u16string(name))) != std::u16string::npos;
+      ++(holds ? holding : skipped);
+      ASSERT_TRUE(reports || !holds) << "the line at " << begin << " holds \"" << Show(Utf8(name))
+                                     << "\" in \"" << Show(bytes) << "\"";
+    }
+    ASSERT_EQ(next, reported.size())
+        << "a report that is no line, or out of order, in \"" << Show(bytes) << "\"";
+  };
+  ForEachGeneratedStore([&](int, const std::string& bytes, const auto& queries, const auto& keys) {
+    for (const auto& [section, key] : queries) check(bytes, key), check(bytes, section);
+    for (const auto& key : keys) check(bytes, key);
+  });
+  ForEachShortText([&](const std::string& bytes) { check(bytes, u"=\u00C9i"); });
+  EXPECT_GT(holding, 10000u);
+  EXPECT_GT(skipped, 10000u);
 }
 
 }  // namespace

@@ -70,11 +70,14 @@ TEST(MemIniText, ZeroCharacterEndsTheText) {
   EXPECT_EQ(Lookup("[S]\na=1\0\nb=2"s, u"S", u"b"), std::nullopt);
   EXPECT_EQ(Lookup(testing::Utf16Bytes(u"[S]\na=1\0\nb=2"s, false), u"S", u"b"), std::nullopt);
   EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\na=1\0\nb=2"s, u"S", u"b"), std::nullopt);
-  // UTF-16 is searched for its zero several units at a time: a zero in
-  // every place of such a group.
-  for (std::size_t pad = 0; pad < 8; ++pad) {
-    const std::u16string text =
-        u"[S]\na=" + std::u16string(pad, u'x') + u'\0' + u"\nb=2\n[S]\nc=3\nd=4\n";
+  // UTF-16 is searched for its zero a block of 256 units at a time: a zero
+  // at the first places of the first block and around its end, a block
+  // searched after it.
+  std::vector<std::size_t> pads;
+  for (std::size_t pad = 0; pad < 8; ++pad) pads.insert(pads.end(), {pad, 244 + pad, 252 + pad});
+  for (const std::size_t pad : pads) {
+    const std::u16string text = u"[S]\na=" + std::u16string(pad, u'x') + u'\0' + u"\nb=" +
+                                std::u16string(600, u'y') + u"\n[S]\nc=3\nd=4\n";
     for (bool bigEndian : {false, true}) {
       const std::string bytes = testing::Utf16Bytes(text, bigEndian);
       EXPECT_EQ(Lookup(bytes, u"S", u"a"), std::u16string(pad, u'x')) << pad;
@@ -233,11 +236,10 @@ TEST(MemIniText, CaseFoldingCoversTheBasicMultilingualPlane) {
   EXPECT_EQ(FoldCase(char16_t{0xD801}), char16_t{0xD801});  // surrogates stay
 }
 
-// Where the reader jumps from "[" to "[" and from "=" to "=", and rejects a
-// line by the end of its key: names alike but for their start, letters that
-// fold across UTF-8 lengths at the key's end, the shortest line that can
-// hold the key right after another, "=" and "[" inside lines.
-TEST(MemIniText, JumpsMissNoLineThePlainModelFinds) {
+// Lines that almost hold the key: names alike but for their start, letters
+// that fold across UTF-8 lengths at the key's end, the shortest line that can
+// hold the key right after another, "=" and "[" inside lines, blanks, CR alone.
+TEST(MemIniText, LinesThatAlmostHoldTheKeyAnswerAsThePlainModelDoes) {
   const std::u16string texts[] = {
       // Equal names in other folders, differing only in their first units.
       u"[Files]\r\n/b/Pictures/IMG_00417.JPG=1\r\n/a/Pictures/IMG_00417.JPG=2\r\n"
@@ -297,11 +299,11 @@ TEST(MemIniText, JumpsMissNoLineThePlainModelFinds) {
   EXPECT_EQ(Lookup(platform::Utf16ToUtf8(texts[4]), u"S", u"key"), std::nullopt);
 }
 
-// The key's last units compared several at a time: ASCII at the edges of
-// the small letters ("`" before "a", "{" after "z"), U+007F and U+0080 at
+// Keys found in their other case whose units stand at an edge: ASCII next
+// to the small letters ("`" before "a", "{" after "z"), U+007F and U+0080 at
 // the edge of ASCII, a last unit beyond ASCII, letters that all have a
 // partner of another UTF-8 length.
-TEST(MemIniText, KeyEndsComparedSeveralUnitsAtATime) {
+TEST(MemIniText, KeysWithUnitsAtTheEdgesOfCaseMatchTheirOtherCase) {
   const std::pair<std::u16string, std::u16string> keys[] = {
       {u"/pb@c`z{a", u"/PB@C`Z{A"},
       {u"/abcdefg\u0080", u"/ABCDEFG\u0080"},
@@ -323,8 +325,9 @@ TEST(MemIniText, KeyEndsComparedSeveralUnitsAtATime) {
   }
 }
 
-// UTF-16 is searched for "[" and its zero a block of units at a time: a
-// header at every place of a block; a zero right after a "[" in a line.
+// UTF-16 is searched for its zero a block of units at a time, and for "["
+// by its low byte: a header at every place of a block; a zero right after a
+// "[" in a line.
 TEST(MemIniText, Utf16HeaderAtEveryPlaceOfABlock) {
   using namespace std::string_literals;
   for (std::size_t pad = 0; pad < 140; ++pad) {
