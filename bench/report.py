@@ -82,41 +82,38 @@ def main(path):
     print("Worst ratio to the floor of each shape, over both modes and the three encodings" +
           (", this tree's and the baseline's (each its own worst configuration), and the "
            "difference:" if baseline else ":"))
-    print()
-    print("| shape | " + " | ".join(f"{size:,} entries" for size in sizes) + " |")
-    print("|---|" + "---:|" * len(sizes))
-    for shape, shape_name in enumerate(SHAPES):
-        cells = []
-        for size in sizes:
-            now = worst(ratio, size, shape)
-            if not now:
-                cells.append("")
-                continue
-            (high, (_, _, mode, encoding)) = now
-            cell = f"{high:.2f} ({MODES[mode]}, {ENCODINGS[encoding]})"
-            base = worst(base_ratio, size, shape)
-            if base:
-                cell += f" / baseline {base[0]:.2f}: {high - base[0]:+.2f}"
-            cells.append(cell)
-        print(f"| {shape_name} | " + " | ".join(cells) + " |")
-    print()
+    def shape_table(cell):
+        print()
+        print("| shape | " + " | ".join(f"{size:,} entries" for size in sizes) + " |")
+        print("|---|" + "---:|" * len(sizes))
+        for shape, shape_name in enumerate(SHAPES):
+            print(f"| {shape_name} | " + " | ".join(cell(size, shape) for size in sizes) + " |")
+        print()
+
+    def worst_cell(size, shape):
+        now = worst(ratio, size, shape)
+        if not now:
+            return ""
+        (high, (_, _, mode, encoding)) = now
+        cell = f"{high:.2f} ({MODES[mode]}, {ENCODINGS[encoding]})"
+        base = worst(base_ratio, size, shape)
+        if base:
+            cell += f" / baseline {base[0]:.2f}: {high - base[0]:+.2f}"
+        return cell
+
+    shape_table(worst_cell)
 
     candidates = load_candidates(path)
     if candidates:
         print("Lines the reader's search reports per mark lookup (each then compared whole; "
               "50 names of the panel; ANSI and UTF-8 alike, then UTF-16):")
-        print()
-        print("| shape | " + " | ".join(f"{size:,} entries" for size in sizes) + " |")
-        print("|---|" + "---:|" * len(sizes))
-        for shape, shape_name in enumerate(SHAPES):
-            cells = []
-            for size in sizes:
-                utf8 = candidates.get((size, shape, 0, 1))
-                utf16 = candidates.get((size, shape, 0, 2))
-                cells.append(f"{utf8:.2f} / {utf16:.2f}" if utf8 is not None and utf16 is not None
-                             else "")
-            print(f"| {shape_name} | " + " | ".join(cells) + " |")
-        print()
+
+        def candidate_cell(size, shape):
+            utf8 = candidates.get((size, shape, 0, 1))
+            utf16 = candidates.get((size, shape, 0, 2))
+            return f"{utf8:.2f} / {utf16:.2f}" if utf8 is not None and utf16 is not None else ""
+
+        shape_table(candidate_cell)
 
     print("The case variant asks for names its store holds in another letter case (half of "
           "them in capitals asked in small letters, half the other way round); its time per "
