@@ -22,6 +22,7 @@
 # entry is removed by hand with:
 #   echo -1 >/proc/sys/fs/binfmt_misc/ombrels-i386
 #
+# OMBRELS_EMULATE_I386=always sets emulation up on any kernel.
 # Needs root to set emulation up. Exits non-zero, naming what is missing,
 # when i386 programs cannot be made to run.
 set -euo pipefail
@@ -57,12 +58,19 @@ fi
 # kernel refuses to /bin/sh.)
 probe() { probe_out=$(timeout 120 bash -c 'exec "$0" --version' "$wine" 2>&1); }
 [[ -x "$wine" ]] || fail "$wine is missing (scripts/deps.sh windows installs wine32:i386)"
-if probe; then
-  exit 0
+# OMBRELS_EMULATE_I386=always emulates even where the kernel runs i386
+# programs itself (an entry in binfmt_misc comes before the kernel's own
+# loader), to try the emulated road on such a machine.
+if [[ ${OMBRELS_EMULATE_I386:-} == always ]]; then
+  echo "emulate-i386: OMBRELS_EMULATE_I386=always: setting up qemu-user"
+else
+  if probe; then
+    exit 0
+  fi
+  [[ "$probe_out" == *"Exec format error"* ]] ||
+    fail "the 32-bit wine does not start: $wine --version: $probe_out"
+  echo "emulate-i386: this kernel runs no i386 programs (Exec format error); setting up qemu-user"
 fi
-[[ "$probe_out" == *"Exec format error"* ]] ||
-  fail "the 32-bit wine does not start: $wine --version: $probe_out"
-echo "emulate-i386: this kernel runs no i386 programs (Exec format error); setting up qemu-user"
 [[ $(id -u) -eq 0 ]] ||
   fail "this kernel runs no i386 programs, and only root can register an emulator for them in binfmt_misc"
 
