@@ -16,10 +16,7 @@ wdx=$1 wdx64=$2 tool32=$3 tool64=$4 version=$5 out=$6
 for f in "$wdx" "$wdx64" "$tool32" "$tool64"; do
   [[ -f "$f" ]] || { echo "package: no file at $f" >&2; exit 1; }
 done
-if [[ ! "${SOURCE_DATE_EPOCH:-}" =~ ^[0-9]+$ ]]; then
-  SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null) ||
-    SOURCE_DATE_EPOCH=$(stat -c %Y "$root/CMakeLists.txt")
-fi
+SOURCE_DATE_EPOCH=$(cmake -P "$root/cmake/SourceDateEpoch.cmake")
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 cp "$wdx" "$stage/TC_Ombrels.wdx"
