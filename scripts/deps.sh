@@ -4,9 +4,11 @@
 #   scripts/deps.sh sanitize   clang with its sanitizer and libFuzzer runtimes
 #   scripts/deps.sh lint       clang-tidy, cppcheck
 #   scripts/deps.sh bench      Google Benchmark
-#   scripts/deps.sh windows    mingw-w64 cross compilers, wine64 and the
+#   scripts/deps.sh windows    mingw-w64 cross compilers, GoogleTest's
+#                              sources, Ninja, wine64 and the
 #                              32-bit wine32 (i386), zip tools, python3 (reads
-#                              the version resource)
+#                              the version resource); and the locale
+#                              ja_JP.UTF-8 (wine's code page 932)
 #   scripts/deps.sh package    dpkg-shlibdeps and file, for the Debian package;
 #                              lintian, which checks it
 #   scripts/deps.sh host       Double Commander (Qt build), Xvfb, xdotool and
@@ -22,17 +24,33 @@
 set -euo pipefail
 
 declare -A packages=(
-  [native]="g++ cmake make libgtest-dev binutils libicu-dev"
+  [native]="g++ cmake make ninja-build libgtest-dev binutils libicu-dev"
   [sanitize]="clang libclang-rt-14-dev"
   [lint]="clang-tidy cppcheck"
   [bench]="libbenchmark-dev python3 python3-matplotlib"
-  [windows]="g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64 wine32:i386 zip unzip locales python3"
+  [windows]="cmake ninja-build googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64 wine32:i386 zip unzip locales python3"
   [package]="dpkg-dev file lintian"
   [host]="doublecmd-qt xvfb xdotool xclip"
   [screenshot]="imagemagick"
   [unicode]="unicode-data"
 )
 
+# finish : what the sets need besides packages, then success.
+finish() {
+  if [[ " $sets " == *" windows "* ]] && ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8'; then
+    if [[ $(id -u) -ne 0 ]]; then
+      echo "deps.sh: the locale ja_JP.UTF-8 is missing (wine's code page 932);" \
+        "enable it in /etc/locale.gen and run locale-gen" >&2
+      exit 1
+    fi
+    sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
+    locale-gen >/dev/null || { echo "deps.sh: locale-gen failed" >&2; exit 1; }
+  fi
+  exit 0
+}
+
+sets="$*"
 wanted=()
 for set in "$@"; do
   [[ -n "${packages[$set]:-}" ]] || { echo "deps.sh: unknown package set '$set'" >&2; exit 2; }
@@ -40,7 +58,7 @@ for set in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || wanted+=("$p")
   done
 done
-[[ ${#wanted[@]} -eq 0 ]] && exit 0
+[[ ${#wanted[@]} -eq 0 ]] && finish
 
 if [[ $(id -u) -ne 0 ]]; then
   echo "Missing packages: ${wanted[*]}" >&2
@@ -80,12 +98,12 @@ done
 # shellcheck source=/dev/null
 release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
 if apt-get install -y -qq --no-install-recommends "${wanted[@]}" >>/tmp/ombrels-apt.log 2>&1; then
-  exit 0
+  finish
 fi
 if [[ -n "$release" ]]; then
   echo "deps.sh: installing again with the $release versions preferred" >&2
   apt-get install -y -qq --no-install-recommends -o APT::Default-Release="$release" \
-    "${wanted[@]}" >>/tmp/ombrels-apt.log 2>&1 && exit 0
+    "${wanted[@]}" >>/tmp/ombrels-apt.log 2>&1 && finish
 fi
 tail -n 20 /tmp/ombrels-apt.log >&2
 echo "deps.sh: could not install: ${wanted[*]} (log: /tmp/ombrels-apt.log)" >&2

@@ -3,11 +3,14 @@
 # holds: the module and the host tool, in their places, and both working
 # when taken from there; the manual page, copyright and changelog; no path
 # of the build in either; the package accepted by lintian without a
-# remark, and every file in it dated from EPOCH (SOURCE_DATE_EPOCH).
-#   check_linux_install.sh PREFIX DEB VERSION EPOCH
+# remark, and every file in it dated from SOURCE_DATE_EPOCH, by default the
+# time of the last commit.
+#   check_linux_install.sh PREFIX DEB VERSION
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-prefix=$1 deb=$2 version=$3 epoch=$4
+prefix=$1 deb=$2 version=$3
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null ||
+  stat -c %Y "$root/CMakeLists.txt")}
 fail() { echo "FAIL $*" >&2; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
