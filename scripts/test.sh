@@ -133,11 +133,16 @@ zip_checks=$((zip_checks + 1))
 # its build's prefix, with a time limit.
 limit=$(sed -n 's/^OMBRELS_WINE_LIMIT:INTERNAL=//p' "$builds/win32/CMakeCache.txt")
 limit=$((2 * ${limit:-300}))
+# (A server that stays up for the check: no wine of it starts while the
+# server of the one before is ending after its idle time.)
 for bits_wine in 64:wine64 32:wine; do
   bits=${bits_wine%:*} wine=/usr/lib/wine/${bits_wine#*:}
-  WINEPREFIX="$builds/win$bits/wineprefix" WINEDEBUG=-all WINEARCH=win$bits WINEDLLOVERRIDES="mscoree,mshtml=" \
-    timeout -k 10 "$limit" "$root/tests/check_zip_tools.sh" "$builds/TC_Ombrels.zip" "$bits" "$wine" ||
+  export WINEPREFIX="$builds/win$bits/wineprefix" WINEDEBUG=-all WINEARCH=win$bits \
+    WINEDLLOVERRIDES="mscoree,mshtml="
+  /usr/lib/wine/wineserver -p
+  timeout -k 10 "$limit" "$root/tests/check_zip_tools.sh" "$builds/TC_Ombrels.zip" "$bits" "$wine" ||
     { echo "test: the zipped $bits-bit tool failed or did not end within $limit s" >&2; exit 1; }
+  timeout 30 /usr/lib/wine/wineserver -k || true
   zip_checks=$((zip_checks + 1))
 done
 echo

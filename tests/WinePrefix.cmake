@@ -6,7 +6,10 @@ set(prefix "$ENV{WINEPREFIX}")
 get_filename_component(wineserver "${WINE}" DIRECTORY)
 set(wineserver "${wineserver}/wineserver")
 if(ACTION STREQUAL "cleanup")
+  # Ends the server, and waits until it is gone: a wine started later in
+  # this prefix must not meet a server on its way out.
   execute_process(COMMAND "${wineserver}" -k TIMEOUT 30 OUTPUT_QUIET ERROR_QUIET)
+  execute_process(COMMAND "${wineserver}" -w TIMEOUT 30 OUTPUT_QUIET ERROR_QUIET)
   return()
 endif()
 if(NOT TIMEOUT)
