@@ -23,9 +23,9 @@ for arg in sys.argv[1:]:
         skip = len(skipped_here)
         bad = [c.get("name") for c in cases if c not in skipped_here and
                (c.get("status") != "run" or c.find("failure") is not None)]
+        passed += len(cases) - len(bad) - skip
         if not cases:
             bad.append(f"(no test in {arg})")
-        passed += len(cases) - len(bad) - skip
         failed += len(bad)
         skipped += skip
         parts.append(f"{name} {len(cases)}")
