@@ -7,8 +7,9 @@
 #   scripts/deps.sh windows    mingw-w64 cross compilers, GoogleTest's
 #                              sources, Ninja, wine64 and the
 #                              32-bit wine32 (i386), zip tools, python3 (reads
-#                              the version resource); and the locale
-#                              ja_JP.UTF-8 (wine's code page 932)
+#                              the version resource), mount (binfmt_misc,
+#                              for emulation); and the locale ja_JP.UTF-8
+#                              (wine's code page 932)
 #   scripts/deps.sh package    dpkg-shlibdeps and file, for the Debian package;
 #                              lintian, which checks it
 #   scripts/deps.sh host       Double Commander (Qt build), Xvfb, xdotool and
@@ -28,7 +29,7 @@ declare -A packages=(
   [sanitize]="clang libclang-rt-14-dev"
   [lint]="clang-tidy cppcheck"
   [bench]="libbenchmark-dev python3 python3-matplotlib"
-  [windows]="cmake ninja-build googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64 wine32:i386 zip unzip locales python3"
+  [windows]="cmake ninja-build googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64 wine32:i386 zip unzip locales python3 mount"
   [package]="dpkg-dev file lintian"
   [host]="doublecmd-qt xvfb xdotool xclip"
   [screenshot]="imagemagick"
