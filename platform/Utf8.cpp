@@ -5,14 +5,14 @@ namespace {
 
 bool IsContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 
-void AppendCodePoint(std::u16string& out, char32_t cp) {
-  if (cp < 0x10000) {
-    out.push_back(static_cast<char16_t>(cp));
-  } else {
-    cp -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-  }
+// The escape of byte b is U+DC00 + b; b is 0x80 or more, since an ASCII
+// byte is always well-formed.
+constexpr char32_t kEscapeBase = 0xDC00;
+bool IsEscape(char32_t c) { return c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF; }
+
+char16_t Invalid(char byte, InvalidBytes invalid) {
+  if (invalid == InvalidBytes::kReplace) return u'\uFFFD';
+  return static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(byte));
 }
 
 char32_t Decode(std::string_view text, std::size_t pos, std::size_t length) {
@@ -61,11 +61,11 @@ std::size_t Utf8SequenceLength(std::string_view text, std::size_t pos) {
 }
 
 std::size_t DecodeUtf8At(std::string_view text, std::size_t pos, std::size_t& length,
-                         char16_t units[2]) {
+                         char16_t units[2], InvalidBytes invalid) {
   length = Utf8SequenceLength(text, pos);
   if (length == 0) {
     length = 1;
-    units[0] = u'\uFFFD';
+    units[0] = Invalid(text[pos], invalid);
     return 1;
   }
   const char32_t cp = Decode(text, pos, length);
@@ -78,59 +78,78 @@ std::size_t DecodeUtf8At(std::string_view text, std::size_t pos, std::size_t& le
   return 2;
 }
 
-std::u16string Utf8ToUtf16(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  std::size_t pos = 0;
-  while (pos < text.size()) {
+namespace {
+
+// Each UTF-16 unit of the text to `put`.
+template <typename Put>
+void Utf16Units(std::string_view text, InvalidBytes invalid, Put put) {
+  for (std::size_t pos = 0; pos < text.size();) {
     const auto c = static_cast<unsigned char>(text[pos]);
-    if (c < 0x80) {
-      out.push_back(c);
-      ++pos;
+    const std::size_t length = c < 0x80 ? 1 : Utf8SequenceLength(text, pos);
+    if (length == 0) {
+      put(Invalid(text[pos++], invalid));
       continue;
     }
-    const std::size_t length = Utf8SequenceLength(text, pos);
-    if (length == 0) {
-      out.push_back(u'\uFFFD');
-      ++pos;
+    const char32_t cp = Decode(text, pos, length);
+    pos += length;
+    if (cp < 0x10000) {
+      put(static_cast<char16_t>(cp));
     } else {
-      AppendCodePoint(out, Decode(text, pos, length));
-      pos += length;
+      put(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+      put(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
     }
   }
-  return out;
 }
 
-std::string Utf16ToUtf8(std::u16string_view text, char replacement) {
-  std::string out;
-  out.reserve(text.size());
+// Each UTF-8 byte of the text to `put`.
+template <typename Put>
+void Utf8Bytes(std::u16string_view text, char replacement, Put put) {
+  const auto byte = [&](char32_t b) { put(static_cast<char>(b)); };
   for (std::size_t i = 0; i < text.size(); ++i) {
     char32_t cp = text[i];
     if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
         text[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
+    } else if (IsEscape(cp)) {
+      byte(cp - kEscapeBase);
+      continue;
     } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      out.push_back(replacement);
+      put(replacement);
       continue;
     }
     if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
+      byte(cp);
     } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+      byte(0xC0 | (cp >> 6)), byte(0x80 | (cp & 0x3F));
     } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+      byte(0xE0 | (cp >> 12)), byte(0x80 | ((cp >> 6) & 0x3F)), byte(0x80 | (cp & 0x3F));
     } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+      byte(0xF0 | (cp >> 18)), byte(0x80 | ((cp >> 12) & 0x3F)), byte(0x80 | ((cp >> 6) & 0x3F)),
+          byte(0x80 | (cp & 0x3F));
     }
   }
+}
+
+// The converted text, in a string of exactly its size: counted first, then
+// written (a text of megabytes is not held twice over while it grows).
+template <typename Out, typename Each>
+Out Converted(Each each) {
+  std::size_t size = 0;
+  each([&](auto) { ++size; });
+  Out out(size, {});
+  std::size_t at = 0;
+  each([&](auto unit) { out[at++] = unit; });
   return out;
+}
+
+}  // namespace
+
+std::u16string Utf8ToUtf16(std::string_view text, InvalidBytes invalid) {
+  return Converted<std::u16string>([&](auto put) { Utf16Units(text, invalid, put); });
+}
+
+std::string Utf16ToUtf8(std::u16string_view text, char replacement) {
+  return Converted<std::string>([&](auto put) { Utf8Bytes(text, replacement, put); });
 }
 
 }  // namespace ombrels::platform

@@ -13,16 +13,23 @@ namespace ombrels::platform {
 // encoded surrogate, value above U+10FFFF, or a cut sequence).
 std::size_t Utf8SequenceLength(std::string_view text, std::size_t pos);
 
+// What a byte that starts no well-formed sequence becomes: U+FFFD, which
+// shows that something was lost; or the lone surrogate U+DC80 to U+DCFF
+// that stands for that byte alone (as Python's "surrogateescape" does), so
+// that texts that differ in such bytes stay different, and encode back to
+// the same bytes.
+enum class InvalidBytes { kReplace, kEscape };
+
 // The character at `pos` as UTF-16 code units (1 or 2, written to `units`);
 // `length` receives its length in bytes. A byte that starts no well-formed
-// sequence is U+FFFD, one byte long.
+// sequence is one byte long.
 std::size_t DecodeUtf8At(std::string_view text, std::size_t pos, std::size_t& length,
-                         char16_t units[2]);
+                         char16_t units[2], InvalidBytes invalid = InvalidBytes::kReplace);
 
-// Every byte that starts no well-formed sequence becomes U+FFFD.
-std::u16string Utf8ToUtf16(std::string_view text);
+std::u16string Utf8ToUtf16(std::string_view text, InvalidBytes invalid = InvalidBytes::kReplace);
 
-// A lone surrogate, which UTF-8 cannot hold, becomes `replacement`.
+// A lone surrogate from U+DC80 to U+DCFF becomes the byte it stands for;
+// any other, which UTF-8 cannot hold, becomes `replacement`.
 std::string Utf16ToUtf8(std::u16string_view text, char replacement = '?');
 
 }  // namespace ombrels::platform

@@ -6,6 +6,7 @@
 // and never include a system header themselves.
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -24,6 +25,23 @@ inline constexpr std::u16string_view kLineBreak = u"\r\n";
 #else
 inline constexpr char kPathSeparator = '/';
 inline constexpr std::u16string_view kLineBreak = u"\n";
+#endif
+
+// The longest path of a file, in UTF-16 units and in bytes of ANSI text: a
+// longer name is no file's name, and a folder with a longer name holds no
+// file. Windows: 32,767 units, and no ANSI code page spends more than
+// three bytes on one (UTF-8). POSIX: PATH_MAX less its terminating zero, in
+// bytes of UTF-8, which has no more units than bytes.
+#if defined(_WIN32)
+inline constexpr std::size_t kLongestPathUnits = 32767;
+inline constexpr std::size_t kLongestPath = 3 * kLongestPathUnits;
+#else
+#if defined(PATH_MAX)
+inline constexpr std::size_t kLongestPath = PATH_MAX - 1;
+#else
+inline constexpr std::size_t kLongestPath = 4095;  // Linux's
+#endif
+inline constexpr std::size_t kLongestPathUnits = kLongestPath;
 #endif
 
 enum class RegistryRoot { LocalMachine, CurrentUser };
@@ -94,9 +112,9 @@ class Os {
   // Characters the code page cannot hold become its best-fit or default one.
   virtual std::u16string AnsiToWide(std::string_view text) = 0;
   virtual std::string WideToAnsi(std::u16string_view text) = 0;
-  // True when AnsiToWide decodes exactly as UTF-8 does (every byte that
-  // starts no well-formed sequence is U+FFFD), so that ANSI text may be
-  // scanned as UTF-8 bytes.
+  // True when the code page is UTF-8, so that ANSI text may be scanned as
+  // UTF-8 bytes. AnsiToWide then keeps each byte that starts no well-formed
+  // sequence as its escape (Utf8.h), and WideToAnsi gives the byte back.
   virtual bool AnsiDecodesAsUtf8() = 0;
   // Length in bytes of the code page's character that starts at `pos`
   // (1 or more; a byte that starts no valid character counts as one).

@@ -1,5 +1,7 @@
 #include "plugin/InstallDir.h"
 
+#include <string>
+
 namespace ombrels {
 
 std::string ReadRegistryText(const std::string& subKey, const std::string& valueName,
@@ -15,7 +17,10 @@ std::string ReadRegistryText(const std::string& subKey, const std::string& value
 }
 
 std::string GetInstallDir(RegistryReading* reading) {
-  return ReadRegistryText(kInstallKey, "", platform::RegistryRoot::LocalMachine, reading);
+  std::string dir =
+      ReadRegistryText(kInstallKey, "", platform::RegistryRoot::LocalMachine, reading);
+  if (dir.size() > platform::kLongestPath) throw InstallDirTooLong();
+  return dir;
 }
 
 }  // namespace ombrels

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <stdexcept>
 #include <string>
 
 #include "platform/platform.h"
@@ -24,7 +25,16 @@ struct RegistryReading {
 std::string ReadRegistryText(const std::string& subKey, const std::string& valueName,
                              platform::RegistryRoot root, RegistryReading* reading = nullptr);
 
+// An install directory longer than any path: no file lies in it, so no
+// settings file can be read from it.
+class InstallDirTooLong : public std::length_error {
+ public:
+  InstallDirTooLong() : std::length_error("the install directory is longer than any path") {}
+};
+
 // The default value of the install key under HKEY_LOCAL_MACHINE, unchanged.
+// Throws InstallDirTooLong when it is longer than any path: the guards
+// above then answer as for a folder without files, as the system would.
 std::string GetInstallDir(RegistryReading* reading = nullptr);
 
 }  // namespace ombrels

@@ -19,8 +19,11 @@ std::string SettingsFileOf(MarkLookup* lookup) {
 
 std::int32_t LookupMarkNumber(const std::u16string& fileName, MarkLookup* lookup) {
   try {
-    TTntIniFile ini(platform::os().AnsiToWide(SettingsFileOf(lookup)));
-    std::u16string entry = ini.ReadEntry(u"Files", fileName, u"");
+    std::u16string entry;
+    {
+      TTntIniFile ini(platform::os().AnsiToWide(SettingsFileOf(lookup)));
+      entry = ini.ReadEntry(u"Files", fileName, u"");
+    }  // (the file's bytes go before the entry is converted)
     if (lookup) lookup->entry = entry;
     return TTntCustomIniFile::EntryNumber(std::move(entry), 0);
   } catch (const std::exception& error) {

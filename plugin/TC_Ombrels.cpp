@@ -24,6 +24,11 @@ constexpr const char* kMarkNames[] = {"Certified",     "Cool",     "Danger",    
 
 bool IsField(int index) { return index >= 0 && index < kFieldCount; }
 
+std::string NoFileHasTheName(MarkText* steps) {
+  if (steps) steps->nameTooLong = true;
+  return {};
+}
+
 }  // namespace
 
 void BoundedCopy(char* dest, std::string_view source, std::int32_t maxLen) {
@@ -54,8 +59,11 @@ std::string MarkNameOf(std::int32_t number, std::optional<Translation>* translat
 }
 
 std::string GetMarkText(std::string_view fileName, MarkText* steps) {
-  const std::int32_t number =
-      LookupMarkNumber(platform::os().AnsiToWide(fileName), steps ? &steps->lookup : nullptr);
+  // A name longer than any path is no file's: nothing is read for it.
+  if (fileName.size() > platform::kLongestPath) return NoFileHasTheName(steps);
+  const std::u16string wide = platform::os().AnsiToWide(fileName);
+  if (wide.size() > platform::kLongestPathUnits) return NoFileHasTheName(steps);
+  const std::int32_t number = LookupMarkNumber(wide, steps ? &steps->lookup : nullptr);
   std::string text = MarkNameOf(number, steps ? &steps->translation : nullptr);
   if (steps) {
     steps->number = number;

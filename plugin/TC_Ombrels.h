@@ -24,13 +24,15 @@ std::string MarkNameOf(std::int32_t number, std::optional<Translation>* translat
 
 // How a file's display text came about, for whoever asks to see it.
 struct MarkText {
+  bool nameTooLong = false;  // longer than any path: nothing was looked up
   MarkLookup lookup;
   std::int32_t number = 0;
   std::optional<Translation> translation;  // for marks 1 to 10
   std::string text;
 };
 
-// The display text of a file's mark. `steps`, when given, receives how it
+// The display text of a file's mark; empty, with nothing read, for a name
+// longer than any path (platform.h). `steps`, when given, receives how it
 // came about.
 std::string GetMarkText(std::string_view fileName, MarkText* steps = nullptr);
 

@@ -17,19 +17,12 @@ std::string SharedFileOf(std::string_view installDir) {
   return Join({installDir, kSep, "settings.ini"});
 }
 
-// The shared settings file, as the reader's wide file name.
-std::u16string SharedFileName(SettingsFileChoice* choice) {
-  const std::string shared = SharedFileOf(GetInstallDir(choice ? &choice->installDir : nullptr));
-  if (choice) choice->shared = shared;
-  return platform::os().AnsiToWide(shared);
-}
-
 // The "BasePerUser" option of the shared file; "0" when it cannot be read.
 std::string ReadBasePerUser(SettingsFileChoice* choice) {
   try {
-    auto& os = platform::os();
-    TTntIniFile ini(SharedFileName(choice));
-    std::string option = os.WideToAnsi(ini.ReadEntry(u"Options", u"BasePerUser", u"0"));
+    const std::string shared = SharedFileOf(GetInstallDir(choice ? &choice->installDir : nullptr));
+    if (choice) choice->shared = shared;
+    std::string option = ReadAnsiEntry(shared, u"Options", u"BasePerUser", u"0");
     if (choice) choice->basePerUser = option;
     return option;
   } catch (const std::exception& error) {
@@ -42,6 +35,17 @@ std::string ReadBasePerUser(SettingsFileChoice* choice) {
 }
 
 }  // namespace
+
+std::string ReadAnsiEntry(const std::string& file, const std::u16string& section,
+                          const std::u16string& key, const std::u16string& defaultValue) {
+  auto& os = platform::os();
+  std::u16string value;
+  {
+    TTntIniFile ini(os.AnsiToWide(file));
+    value = ini.ReadEntry(section, key, defaultValue);
+  }
+  return os.WideToAnsi(value);
+}
 
 std::string GetSharedSettingsFilePath() { return SharedFileOf(GetInstallDir()); }
 

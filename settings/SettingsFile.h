@@ -12,6 +12,12 @@ namespace ombrels {
 // The shared settings file: the install directory and "settings.ini".
 std::string GetSharedSettingsFilePath();
 
+// One entry of a settings file (an ANSI path) as ANSI text: a reader made
+// for it, and released before the value is converted, so that a file's
+// bytes, its value and the value's conversion are never held at once.
+std::string ReadAnsiEntry(const std::string& file, const std::u16string& section,
+                          const std::u16string& key, const std::u16string& defaultValue);
+
 // How the settings file in force was chosen, for whoever asks to see it.
 struct SettingsFileChoice {
   RegistryReading installDir;  // the install directory the shared file is named from

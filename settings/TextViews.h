@@ -42,8 +42,9 @@ struct Utf8Text {
   std::size_t ZeroBefore(std::size_t end) const {
     return std::min(bytes.substr(0, end).find('\0'), end);
   }
-  // A name in this encoding. A lone surrogate, which no UTF-8 text holds,
-  // becomes a zero byte: the text ends before any place that holds one.
+  // A name in this encoding: an escape (Utf8.h) as the byte it stands for;
+  // any other lone surrogate, which no UTF-8 text holds, as a zero byte:
+  // the text ends before any place that holds one.
   std::string Encode(std::u16string_view name) const { return platform::Utf16ToUtf8(name, '\0'); }
   // How many bytes of text[from, to) are the name's first bytes, up to the
   // start of one of its characters. The name is well-formed: its characters
@@ -54,13 +55,16 @@ struct Utf8Text {
     return same;
   }
   // The character at `i` upper-cased, its one or two UTF-16 units in one
-  // value (a byte that starts no well-formed sequence is U+FFFD; surrogates
-  // stay as they are); `length` receives its length in bytes.
+  // value; `length` receives its length in bytes. A byte that starts no
+  // well-formed sequence is its escape, which matches that byte only.
   char32_t Folded(std::size_t i, std::size_t& length) const {
     char16_t units[2];
-    if (platform::DecodeUtf8At(bytes, i, length, units) == 1) return FoldCase(units[0]);
+    if (platform::DecodeUtf8At(bytes, i, length, units, platform::InvalidBytes::kEscape) == 1)
+      return FoldCase(units[0]);
     return (char32_t{units[0]} << 16) | units[1];
   }
+  // The text as the reader hands it out: a byte that starts no well-formed
+  // sequence is U+FFFD.
   std::u16string Copy(std::size_t from, std::size_t to) const {
     return platform::Utf8ToUtf16(bytes.substr(from, to - from));
   }

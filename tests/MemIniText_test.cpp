@@ -53,9 +53,13 @@ TEST(MemIniText, ByteOrderMarksSelectTheEncoding) {
   // A mark alone, and an odd last byte of UTF-16.
   EXPECT_EQ(Lookup("\xFF\xFE", u"S", u"k"), std::nullopt);
   EXPECT_EQ(Lookup(testing::Utf16Bytes(u"[S]\nk=v", false) + "x", u"S", u"k"), u"v");
-  // A UTF-8 mark does not make the rest ANSI: bad bytes are U+FFFD.
+  // A UTF-8 mark does not make the rest ANSI: bad bytes are U+FFFD in
+  // values; in names each is its own escape, and only that byte matches it.
   EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\nk=a\xFF", u"S", u"k"), u"a\uFFFD");
-  EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\nk\x80=1", u"S", u"K\uFFFD"), u"1");  // in keys too
+  EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\nk\x80=1", u"S", u"K\xDC80"), u"1");
+  EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\nk\x80=1", u"S", u"K\xDC81"), std::nullopt);
+  EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\nk\x80=1", u"S", u"K\uFFFD"), std::nullopt);
+  EXPECT_EQ(Lookup("\xEF\xBB\xBF[S\xFE]\nk=1", u"S\xDCFE", u"k"), u"1");
   // Keys of characters at the edges of each UTF-8 length.
   const std::u16string edges = u"\u007F\u0080\u07FF\u0800\uFFFC";
   EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\n" + platform::Utf16ToUtf8(edges) + "=1", u"S", edges), u"1");

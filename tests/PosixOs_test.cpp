@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <random>
 
 #include "platform/testing.h"
 #include "settings/PerUser.h"
@@ -65,16 +66,28 @@ TEST(PosixOs, EmptyRegistryRootMeansTheSystemFolder) {
             std::nullopt);
 }
 
-TEST(PosixOs, CodePageIsUtf8WithReplacements) {
+// Bytes that are no UTF-8 stay apart, each its own escape, and come back
+// as they were: names that differ in them name different files.
+TEST(PosixOs, CodePageIsUtf8WithEscapes) {
   EXPECT_EQ(Os().AnsiToWide("\xC3\xA9\xE2\x82\xAC"), u"\u00E9\u20AC");
   EXPECT_EQ(Os().AnsiToWide("a\xFF"
                             "b\xC3"),
-            u"a\uFFFDb\uFFFD");
-  EXPECT_EQ(Os().AnsiToWide("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // an encoded surrogate
-  EXPECT_EQ(Os().AnsiToWide("\xC0\xAF"), u"\uFFFD\uFFFD");            // an overlong slash
+            u"a\xDCFF"
+            u"b\xDCC3");
+  EXPECT_EQ(Os().AnsiToWide("\xED\xA0\x80"), u"\xDCED\xDCA0\xDC80");  // an encoded surrogate
+  EXPECT_EQ(Os().AnsiToWide("\xC0\xAF"), u"\xDCC0\xDCAF");            // an overlong slash
+  EXPECT_EQ(Os().AnsiToWide("\xEF\xBF\xBD"), u"\uFFFD");
   EXPECT_EQ(Os().WideToAnsi(u"\u00E9\U0001F600"), "\xC3\xA9\xF0\x9F\x98\x80");
-  EXPECT_EQ(Os().WideToAnsi(std::u16string(u"a") + char16_t(0xD800) + u"b" + char16_t(0xDC00)),
-            "a?b?");
+  EXPECT_EQ(Os().WideToAnsi(std::u16string(u"a") + char16_t(0xD800) + u"b" + char16_t(0xDC00) +
+                            char16_t(0xDC7F) + char16_t(0xDD00)),
+            "a?b???");
+  // Any bytes there and back, many of them no UTF-8.
+  std::mt19937 random(5);
+  for (int n = 0; n < 2000; ++n) {
+    std::string bytes(random() % 12, '\0');
+    for (char& c : bytes) c = static_cast<char>(random() % 4 ? 0x80 + random() % 0x80 : random());
+    EXPECT_EQ(Os().WideToAnsi(Os().AnsiToWide(bytes)), bytes);
+  }
   EXPECT_EQ(Os().CharLength("a\xE2\x82\xAC", 1), 3u);
   EXPECT_EQ(Os().CharLength("\xE2\x82", 0), 1u);  // a cut sequence is bytes of their own
   EXPECT_EQ(Os().CharLength("\xFF", 0), 1u);

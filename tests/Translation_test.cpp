@@ -81,6 +81,57 @@ TEST_F(TranslationTest, NoUsableLanguageFileMeansEnglish) {
   EXPECT_EQ(Marks(), english_);
 }
 
+// "CurLang" names a file in the "langs" folder and nothing else: a name
+// that could leave the folder or open a device names no language file,
+// although a file of that very name is there to be read.
+TEST_F(TranslationTest, CurLangNamesAFileInLangsOnly) {
+  const std::string langs = "I" + S + "langs" + S;
+  const std::string refused[] = {"..",
+                                 ".",
+                                 ".." + S + "evil",
+                                 "../evil",
+                                 "a\\b",
+                                 "a/b",
+                                 "C:evil",
+                                 "evil:stream",
+                                 "NUL",
+                                 "nul.txt",
+                                 "Con ",
+                                 "CON .lng",
+                                 "aux",
+                                 "PRN",
+                                 "COM1",
+                                 "lpt9.x",
+                                 "COM0",
+                                 "CONIN$",
+                                 "conout$",
+                                 os_.WideToAnsi(u"COM\u00B9"),
+                                 std::string(platform::kLongestPath + 1, 'x')};
+  for (const std::string& name : refused) {
+    os_.files[langs + name] = "[Dict]\nCool=Evil\n";
+    Settings("[Translate]\nCurLang=" + name + "\n");
+    EXPECT_EQ(MarkNameOf(2), "Cool") << name;
+    LanguageFileChoice choice;
+    EXPECT_EQ(GetLanguageFilePath(&choice), std::nullopt) << name;
+    EXPECT_FALSE(choice.refused.empty()) << name;
+  }
+  // A backslash's byte that is the second byte of a double-byte character
+  // (code page 932) is no separator.
+  const std::string hyo = "\x95\x5C";
+  const bool doubleByte = os_.CharLength(hyo, 0) == 2;
+  const std::string accepted[] = {
+      "Deutsch", "Deutsch.lng",        "x..y", "..x", "COM", "COM10", "Console", "LPTx", "nul2",
+      "CON_",    std::string(250, 'x')};
+  for (const std::string& name : accepted) {
+    os_.files[langs + name] = "[Dict]\nCool=Klasse\n";
+    Settings("[Translate]\nCurLang=" + name + "\n");
+    EXPECT_EQ(MarkNameOf(2), "Klasse") << name;
+  }
+  os_.files[langs + hyo] = "[Dict]\nCool=Klasse\n";
+  Settings("[Translate]\nCurLang=" + hyo + "\n");
+  EXPECT_EQ(MarkNameOf(2), doubleByte ? "Klasse" : "Cool");
+}
+
 TEST_F(TranslationTest, UnreadableSettingsMeanTheBareDefault) {
   Settings("[Translate]\nCurLang=Deutsch\n");
   os_.unreadable = {settings_};

@@ -113,20 +113,70 @@ TEST_F(HostileTest, LongFilesWithOnlyCrOrOnlyLf) {
   }
 }
 
-TEST_F(HostileTest, HugeAndInvalidFileNames) {
-  const std::string longName = File(std::string(64 * 1024, 'n'));
+// A name as long as the longest path is looked up; a longer one is no
+// file's name, and gets the empty field even where the store holds it.
+TEST_F(HostileTest, NamesUpToTheLongestPathAndInvalidBytes) {
+  const std::string folder = File("");  // (ASCII: as many units as bytes)
+  const std::string longest =
+      folder + std::string(platform::kLongestPathUnits - folder.size(), 'n');
   const std::string invalid = File("bad\xC3\x28\xFF\xFE.txt");
-  const std::string store = "[Files]\r\n" + longName + "=5\r\n" + invalid + "=6\r\n";
+  const std::string store = "[Files]\r\n" + longest + "=5\r\n" + longest + "n=7\r\n" + invalid +
+                            "=6\r\n" + folder + std::string(MiB, 'n') + "=8\r\n";
   Settings(store);
-  EXPECT_EQ(Value(longName, store.size()), std::pair(int{ft_string}, "Distinguished"s));
-  EXPECT_EQ(Value(longName + "x", store.size()).first, ft_fieldempty);
+  EXPECT_EQ(Value(longest, store.size()), std::pair(int{ft_string}, "Distinguished"s));
+  EXPECT_EQ(Value(longest + "n", store.size()).first, ft_fieldempty);
+  EXPECT_EQ(Value(folder + std::string(MiB, 'n'), store.size()).first, ft_fieldempty);
   // The same bytes, decoded the same way, are the same key.
   EXPECT_EQ(Value(invalid, store.size()), std::pair(int{ft_string}, "Favorite"s));
 }
 
-TEST_F(HostileTest, MegabyteRegistryValue) {
-  InstallAt(std::string(MiB, 'r'));
-  EXPECT_EQ(Value(File("a.txt"), MiB).first, ft_fieldempty);
+// Values and names of many megabytes, wherever they stand: the install
+// directory without its terminating zero, each setting that is read as
+// text, a mark, a translation, and the host's name. Each value stays within
+// three times the largest file it reads plus 4 MiB.
+TEST_F(HostileTest, HugeValuesAndNamesStayWithinTheBound) {
+  const std::string huge(16 * MiB, 'x');
+  const std::string marks = "[Files]\r\n" + File("a.txt") + "=2\r\n";
+  Settings(marks);
+  SCOPED_TRACE("the install directory");
+  registry_.Set(platform::RegistryRoot::LocalMachine, "Software\\Quorvel\\Ombrels", "", huge);
+  EXPECT_EQ(Value(File("a.txt"), huge.size()).first, ft_fieldempty);  // no folder that long
+  InstallAt(install_.path().string());
+
+  for (const std::string& settings :
+       {"[Translate]\r\nCurLang=" + huge + "\r\n" + marks,       // no such language file
+        "[Translate]\r\nCurLang=a/" + huge + "\r\n" + marks}) {  // none outside "langs"
+    SCOPED_TRACE(settings.substr(0, 24));
+    Settings(settings);
+    EXPECT_EQ(Value(File("a.txt"), settings.size()), std::pair(int{ft_string}, "Cool"s));
+  }
+  testing::TempDir appData;
+  testing::ScopedAppData scoped(appData.path().string());
+  const std::string perUser = "[Options]\r\nBasePerUser=" + huge + "\r\n" + marks;
+  SCOPED_TRACE("BasePerUser");
+  Settings(perUser);
+  EXPECT_EQ(Value(File("a.txt"), perUser.size()).first, ft_fieldempty);  // the user has no file
+
+  // A mark of megabytes of letters outside ASCII (they go through the code
+  // page to be read as a number).
+  const std::string wide = platform::NativeOs().WideToAnsi(std::u16string(8 * MiB, u'\u00E9'));
+  const std::string letters = "[Files]\r\n" + File("a.txt") + "=" + wide + "\r\n";
+  SCOPED_TRACE("a mark");
+  Settings(letters);
+  EXPECT_EQ(Value(File("a.txt"), letters.size()).first, ft_fieldempty);
+
+  // A translation of megabytes, with line breaks to put in.
+  Settings(marks);
+  const std::string dict = "[Dict]\r\nCool=" + huge + "/n" + huge + "\r\n";
+  WriteBytes(install_.path() / "langs" / "Default", dict);
+  SCOPED_TRACE("a translation");
+  const auto [result, text] = Value(File("a.txt"), dict.size());
+  EXPECT_EQ(result, ft_string);
+  EXPECT_EQ(text.substr(0, 2047), std::string(2047, 'x'));  // (the profile API's values end there)
+
+  // The host's name: nothing is read for a name longer than any path.
+  SCOPED_TRACE("the host's name");
+  EXPECT_EQ(Value(File(std::string(8 * MiB, 'n')), marks.size()).first, ft_fieldempty);
 }
 
 }  // namespace

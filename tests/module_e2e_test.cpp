@@ -302,6 +302,17 @@ TEST_F(ModuleTest, ExplainShowsTheRoadOfEachValue) {
   const std::string& again = perUser.at("\"" + files[0] + "\"");
   EXPECT_TRUE(has(again, "    folders created: none")) << again;
   EXPECT_NE(again.find(userFile + " (exists)\n"), std::string::npos) << again;
+
+  // A language name that leaves the "langs" folder names no language file.
+  WriteBytes(install_.path() / "evil", "[Dict]\r\nCool=Evil\r\n");
+  WriteBytes(Settings(),
+             "[Translate]\r\nCurLang=.." + sep_ + "evil\r\n[Files]\r\n" + File("a.txt") + "=2\r\n");
+  const std::string refused = explain({files[0]}).at("\"" + files[0] + "\"");
+  EXPECT_TRUE(has(refused,
+                  "    \"CurLang\" names no file in the langs folder: it holds a path separator -> "
+                  "English"))
+      << refused;
+  EXPECT_EQ(Value(files[0]), std::pair(int{ft_string}, "Cool"s));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // of any script.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +30,34 @@ void MakeFifo(const std::filesystem::path& path) {
   std::filesystem::remove(path);
   ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0) << path;
 }
+
+// Tells whether any of the files it watches was opened: the system reports
+// each open as it happens, a FIFO's too.
+class OpenWatch {
+ public:
+  OpenWatch() : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+  ~OpenWatch() { ::close(fd_); }
+  OpenWatch(const OpenWatch&) = delete;
+  OpenWatch& operator=(const OpenWatch&) = delete;
+  void Add(const std::filesystem::path& path) {
+    ASSERT_GE(::inotify_add_watch(fd_, path.c_str(), IN_OPEN), 0) << path;
+  }
+  bool Opened() const {
+    alignas(inotify_event) char events[4096];
+    bool opened = false;
+    for (ssize_t n; (n = ::read(fd_, events, sizeof events)) > 0;) {
+      for (ssize_t at = 0; at < n;) {  // (a watch ends when its file goes: IN_IGNORED)
+        const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+        opened = opened || (event->mask & IN_OPEN) != 0;
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      }
+    }
+    return opened;
+  }
+
+ private:
+  int fd_;
+};
 
 class ModulePosixTest : public testing::LoadedModule {
  protected:
@@ -64,13 +93,20 @@ class ModulePosixTest : public testing::LoadedModule {
 
 const std::pair<int, std::string> kNoMark{ft_fieldempty, ""};
 
+// Whatever stands in a file's place, the answer comes at once, and nothing
+// but a regular file is opened (opening a FIFO would release its writer).
 TEST_F(ModulePosixTest, SpecialFilesAnswerAtOnceWithTheFallback) {
   const std::string marks = "[Files]\n" + File("a.txt") + "=2\n";
   const auto cool = std::pair(int{ft_string}, "Cool"s);
+  OpenWatch watch;
+  const auto fifo = [&](const std::filesystem::path& path) {
+    MakeFifo(path);
+    watch.Add(path);
+  };
 
   // The registry value: no install directory, no mark.
   WriteBytes(Settings(), marks);
-  MakeFifo(RegistryValueFile());
+  fifo(RegistryValueFile());
   EXPECT_EQ(Value(File("a.txt"), {RegistryValueFile()}), kNoMark);
   std::filesystem::remove(RegistryValueFile());
   std::filesystem::create_symlink("/dev/zero", RegistryValueFile());
@@ -82,7 +118,10 @@ TEST_F(ModulePosixTest, SpecialFilesAnswerAtOnceWithTheFallback) {
 
   // The language file, a FIFO or a device: English.
   WriteBytes(Settings(), "[Translate]\nCurLang=Pipe\n" + marks);
-  MakeFifo(install_.path() / "langs/Pipe");
+  fifo(install_.path() / "langs/Pipe");
+  EXPECT_EQ(Value(File("a.txt"), {install_.path() / "langs/Pipe"}), cool);
+  std::filesystem::create_symlink("Pipe", install_.path() / "langs/ToPipe");
+  WriteBytes(Settings(), "[Translate]\nCurLang=ToPipe\n" + marks);
   EXPECT_EQ(Value(File("a.txt"), {install_.path() / "langs/Pipe"}), cool);
   std::filesystem::create_symlink("/dev/zero", install_.path() / "langs/Zero");
   WriteBytes(Settings(), "[Translate]\nCurLang=Zero\n" + marks);
@@ -94,15 +133,52 @@ TEST_F(ModulePosixTest, SpecialFilesAnswerAtOnceWithTheFallback) {
   const auto user = appData.path() / "Quorvel Ombrels" /
                     (platform::NativeOs().LogonName(253).value_or("error") + ".ini");
   WriteBytes(Settings(), "[Options]\nBasePerUser=1\n" + marks);
-  MakeFifo(user);
+  fifo(user);
   EXPECT_EQ(Value(File("a.txt"), {user}), kNoMark);
   std::filesystem::remove(user);
   WriteBytes(user, marks);
   ASSERT_EQ(Value(File("a.txt")), cool);
 
   // The shared settings file: no mark.
-  MakeFifo(Settings());
+  fifo(Settings());
   EXPECT_EQ(Value(File("a.txt"), {Settings()}), kNoMark);
+  EXPECT_FALSE(watch.Opened()) << "a FIFO was opened";
+}
+
+// The user's application-data folder from a HOME or XDG_CONFIG_HOME that is
+// not absolute: none. The user's file is then sought in the install
+// directory, and nothing is made where the host happens to run.
+TEST_F(ModulePosixTest, RelativeHomeMakesNothingWhereTheHostRuns) {
+  testing::TempDir here;
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(here.path());
+  testing::ScopedAppData scoped("config");  // (XDG_CONFIG_HOME, not absolute)
+  const char* home = std::getenv("HOME");
+  const std::string savedHome = home ? home : "";
+  ::setenv("HOME", "home", 1);
+  WriteBytes(Settings(), "[Options]\nBasePerUser=1\n[Files]\n" + File("a.txt") + "=2\n");
+  const auto before = Value(File("a.txt"));
+  WriteBytes(install_.path() / (platform::NativeOs().LogonName(253).value_or("error") + ".ini"),
+             "[Files]\n" + File("a.txt") + "=8\n");
+  const auto after = Value(File("a.txt"));
+  home ? ::setenv("HOME", savedHome.c_str(), 1) : ::unsetenv("HOME");
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(before, kNoMark);
+  EXPECT_EQ(after, std::pair(int{ft_string}, "New"s));
+  EXPECT_TRUE(std::filesystem::is_empty(here.path()));
+}
+
+// File names are bytes: names that differ only in bytes that are no UTF-8
+// name different files, and never share a mark; case still does not count.
+TEST_F(ModulePosixTest, NamesThatDifferInInvalidBytesAreDifferentFiles) {
+  WriteBytes(Settings(),
+             "[Files]\n" + File("bad\xFF.txt") + "=2\n" + File("\xC3\xA9t\xE9") + "=8\n");
+  EXPECT_EQ(Value(File("bad\xFF.txt")), std::pair(int{ft_string}, "Cool"s));
+  EXPECT_EQ(Value(File("BAD\xFF.TXT")), std::pair(int{ft_string}, "Cool"s));
+  for (const char* other : {"bad\xFE.txt", "bad\xC0.txt", "bad\xEF\xBF\xBD.txt", "bad.txt"})
+    EXPECT_EQ(Value(File(other)), kNoMark) << other;
+  EXPECT_EQ(Value(File("\xC3\x89T\xE9")), std::pair(int{ft_string}, "New"s));
+  EXPECT_EQ(Value(File("\xC3\x89T\xC9")), kNoMark);
 }
 
 // Names match without regard to case in any script, also where upper-casing

@@ -133,6 +133,12 @@ void ExplainInstallDir(const RegistryReading& dir) {
   } else {
     how += ", cut at the first zero";
   }
+  if (dir.text.size() > platform::kLongestPath) {
+    Say(2, how + " -> a text of " + std::to_string(dir.text.size()) +
+               " bytes, longer than any path (" + std::to_string(platform::kLongestPath) +
+               "): no file lies in it, " + Quote(std::string_view(dir.text).substr(0, 60)) + "...");
+    return;
+  }
   Say(2, how + " -> " + Quote(dir.text));
 }
 
@@ -201,6 +207,10 @@ void ExplainName(const MarkText& mark) {
                                                      : "no entry -> \"Default\"";
     Say(2, line);
   }
+  if (!language.refused.empty()) {
+    Say(2, "\"CurLang\" names no file in the langs folder: " + language.refused + " -> English");
+    return;
+  }
   const std::string& file = translation.languageFile;
   Say(2, "language file: " + Quote(file) + " (" + FileState(file) + ")" +
              (translation.languageFileExists ? "" : " -> English"));
@@ -231,7 +241,12 @@ bool Explain(const Plugin& plugin, const char* file, int field, int maxlen) {
 
   std::optional<MarkText> steps;
   const int result = GetFieldValue(file, field, ours.data(), maxlen, &steps);
-  if (steps) {
+  if (steps && steps->nameTooLong) {
+    Say(1, "the name is " + std::to_string(std::string_view(file).size()) +
+               " bytes long, longer than any path (" + std::to_string(platform::kLongestPath) +
+               " bytes, " + std::to_string(platform::kLongestPathUnits) +
+               " UTF-16 units): no file has it, nothing is read");
+  } else if (steps) {
     const MarkLookup& lookup = steps->lookup;
     ExplainInstallDir(lookup.choice.installDir);
     ExplainSettings(lookup.choice, lookup.settingsFile);

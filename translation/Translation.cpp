@@ -7,37 +7,40 @@
 #include "settings/SettingsFile.h"
 #include "settings/Text.h"
 #include "settings/TntIniFiles.h"
+#include "translation/LanguageName.h"
 
 namespace ombrels {
 namespace {
 
-// Every "/n" (a slash and a small n) becomes the platform's line break.
-std::u16string WithLineBreaks(std::u16string_view value) {
+// Every "/n" (a slash and a small n) becomes the platform's line break, in
+// place: the break is no longer than the two characters it stands for.
+void PutLineBreaks(std::u16string& value) {
   constexpr std::u16string_view marker = u"/n";
-  std::u16string out;
-  out.reserve(value.size());
-  for (std::size_t pos = 0;;) {
-    const std::size_t hit = value.find(marker, pos);
-    out.append(value.substr(pos, hit == std::u16string_view::npos ? hit : hit - pos));
-    if (hit == std::u16string_view::npos) return out;
-    out.append(platform::kLineBreak);
-    pos = hit + marker.size();
+  static_assert(platform::kLineBreak.size() <= marker.size());
+  std::size_t to = 0;
+  for (std::size_t from = 0; from < value.size();) {
+    if (value.compare(from, marker.size(), marker) == 0) {
+      to += platform::kLineBreak.copy(&value[to], platform::kLineBreak.size());
+      from += marker.size();
+    } else {
+      value[to++] = value[from++];
+    }
   }
+  value.resize(to);
 }
 
 }  // namespace
 
-std::string GetLanguageFilePath(LanguageFileChoice* choice) {
+std::optional<std::string> GetLanguageFilePath(LanguageFileChoice* choice) {
   try {
-    auto& os = platform::os();
-    std::string language;
-    {
-      std::string settingsFile = GetSettingsFilePath(choice ? &choice->choice : nullptr);
-      if (choice) choice->settingsFile = settingsFile;
-      TTntIniFile ini(os.AnsiToWide(settingsFile));
-      language = os.WideToAnsi(ini.ReadEntry(u"Translate", u"CurLang", u"Default"));
-    }
+    std::string settingsFile = GetSettingsFilePath(choice ? &choice->choice : nullptr);
+    if (choice) choice->settingsFile = settingsFile;
+    const std::string language = ReadAnsiEntry(settingsFile, u"Translate", u"CurLang", u"Default");
     if (choice) choice->curLang = language;
+    if (const char* why = WhyNoLanguageFile(language)) {
+      if (choice) choice->refused = why;
+      return std::nullopt;
+    }
     const std::string_view sep(&platform::kPathSeparator, 1);
     return Join({GetInstallDir(), sep, "langs", sep, language});
   } catch (const std::exception& error) {
@@ -51,19 +54,19 @@ std::string GetLanguageFilePath(LanguageFileChoice* choice) {
 std::u16string Translate(std::string_view text, Translation* translation) {
   auto& os = platform::os();
   const std::u16string key = os.AnsiToWide(Trim(text));
-  const std::string languageFile =
+  const std::optional<std::string> languageFile =
       GetLanguageFilePath(translation ? &translation->language : nullptr);
-  const bool exists = os.IsFile(languageFile);
+  const bool exists = languageFile && os.IsFile(*languageFile);
   if (translation) {
     translation->key = key;
-    translation->languageFile = languageFile;
+    translation->languageFile = languageFile.value_or("");
     translation->languageFileExists = exists;
   }
   if (!exists) return os.AnsiToWide(text);
 
   std::u16string value;
   try {
-    TTntIniFile ini(os.AnsiToWide(languageFile));
+    TTntIniFile ini(os.AnsiToWide(*languageFile));
     value = ini.ReadEntry(u"Dict", key, key);
     if (translation) translation->entry = value;
   } catch (const std::exception& error) {
@@ -74,7 +77,8 @@ std::u16string Translate(std::string_view text, Translation* translation) {
     return os.AnsiToWide(text);
   }
   if (Trim(std::u16string_view(value)).empty()) return os.AnsiToWide(text);
-  return WithLineBreaks(value);
+  PutLineBreaks(value);
+  return value;
 }
 
 }  // namespace ombrels

@@ -15,18 +15,20 @@ struct LanguageFileChoice {
   SettingsFileChoice choice;
   std::string settingsFile;  // the settings file in force
   std::string curLang;       // "CurLang" as read ("Default" when absent)
+  std::string refused;       // why "CurLang" names no file in "langs", when it does not
   std::string failure;       // why the path is the bare "Default", when it is
 };
 
 // The install directory's "langs" folder and the "CurLang" language name
-// (default "Default"); the bare "Default" when it cannot be determined.
+// (default "Default"); the bare "Default" when it cannot be determined;
+// nullopt when "CurLang" names no file in that folder (LanguageName.h).
 // `choice`, when given, receives how it was found.
-std::string GetLanguageFilePath(LanguageFileChoice* choice = nullptr);
+std::optional<std::string> GetLanguageFilePath(LanguageFileChoice* choice = nullptr);
 
 // One mark name's translation, for whoever asks to see it.
 struct Translation {
   LanguageFileChoice language;
-  std::string languageFile;
+  std::string languageFile;  // empty when "CurLang" names none
   bool languageFileExists = false;
   std::u16string key;                   // the English name, trimmed
   std::optional<std::u16string> entry;  // the "Dict" entry as read, when the file was read

@@ -55,29 +55,44 @@ std::optional<struct stat> StatOf(const std::string& path) {
   return st;
 }
 
-// Every file is read through here. Opening never blocks (a FIFO without a
-// writer would), and only a regular file can be opened: a FIFO, device,
-// socket or directory fails as an unreadable file does. Symbolic links are
-// followed. No more is read than the file held when it was opened, so a
-// file that keeps growing cannot keep the read going.
+// Why a file that is no regular file cannot be read.
+int NotRegular(const struct stat& st) { return S_ISDIR(st.st_mode) ? EISDIR : EINVAL; }
+
+// Every file is read through here, and only a regular file is opened: a
+// FIFO, device, socket or directory fails as an unreadable file does, and
+// is never opened (opening a FIFO would release a writer waiting on it;
+// opening a device may act on it). Symbolic links are followed. The open
+// never blocks and takes no terminal; a file swapped for another kind
+// between the test and the open is refused after it. No more is read than
+// the file held when it was opened, so a file that keeps growing cannot
+// keep the read going.
 FileBytes ReadRegular(const std::string& path) {
   FileBytes result;
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  errno = ENOENT;  // (for an empty path, which is no file)
+  auto st = StatOf(path);
+  if (!st) {
+    result.error = ErrorText(errno);
+    return result;
+  }
+  if (!S_ISREG(st->st_mode)) {
+    result.error = ErrorText(NotRegular(*st));
+    return result;
+  }
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (!fd) {
     result.error = ErrorText(errno);
     return result;
   }
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) {
+  if (::fstat(fd.get(), &*st) != 0) {
     result.error = ErrorText(errno);
     return result;
   }
-  if (!S_ISREG(st.st_mode)) {
-    result.error = ErrorText(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+  if (!S_ISREG(st->st_mode)) {
+    result.error = ErrorText(NotRegular(*st));
     return result;
   }
   // Read in place, in as few calls as the system allows.
-  const auto size = static_cast<std::size_t>(st.st_size);
+  const auto size = static_cast<std::size_t>(st->st_size);
   Bytes bytes = Bytes::Uninitialized(size);
   std::size_t done = 0;
   while (done < size) {
@@ -169,7 +184,11 @@ class PosixOs final : public Os {
 
   void FlushProfile(const std::u16string&) override {}
 
-  std::u16string AnsiToWide(std::string_view text) override { return Utf8ToUtf16(text); }
+  // Bytes that are no UTF-8 stay apart, each as an escape of its own: file
+  // names that differ only in them name different files.
+  std::u16string AnsiToWide(std::string_view text) override {
+    return Utf8ToUtf16(text, InvalidBytes::kEscape);
+  }
   std::string WideToAnsi(std::u16string_view text) override { return Utf16ToUtf8(text); }
   bool AnsiDecodesAsUtf8() override { return true; }
 
@@ -179,7 +198,7 @@ class PosixOs final : public Os {
   }
 
   // A FIFO, device or socket exists and is no directory, as for the
-  // attribute query; reading it then fails without blocking (ReadRegular).
+  // attribute query; reading it then fails without opening it (ReadRegular).
   bool IsFile(const std::string& path) override {
     const auto st = StatOf(path);
     return st && !S_ISDIR(st->st_mode);
@@ -211,7 +230,7 @@ class PosixOs final : public Os {
     if (!fileName.empty() && fileName.front() == u'/') return fileName;
     std::vector<char> cwd(4096);
     if (!::getcwd(cwd.data(), cwd.size())) return fileName;
-    return Utf8ToUtf16(cwd.data()) + u'/' + fileName;
+    return AnsiToWide(cwd.data()) + u'/' + fileName;
   }
 
   std::optional<std::string> LogonName(std::size_t capacity) override {
@@ -229,8 +248,9 @@ class PosixOs final : public Os {
   std::optional<std::string> AppDataFolder() override {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     if (config && config[0] == '/') return std::string(config);
+    // Relative folders count as unset: nothing is made where the host runs.
     const char* home = std::getenv("HOME");
-    if (home && *home) return std::string(home) + "/.config";
+    if (home && home[0] == '/') return std::string(home) + "/.config";
     return std::nullopt;
   }
 };

@@ -10,9 +10,14 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
+  // Names of bytes that are no UTF-8 come as a host's names come (escapes)
+  // or as U+FFFD.
+  const auto invalid = input.ConsumeBool() ? ombrels::platform::InvalidBytes::kEscape
+                                           : ombrels::platform::InvalidBytes::kReplace;
   const std::u16string section =
-      ombrels::platform::Utf8ToUtf16(input.ConsumeRandomLengthString(40));
-  const std::u16string key = ombrels::platform::Utf8ToUtf16(input.ConsumeRandomLengthString(40));
+      ombrels::platform::Utf8ToUtf16(input.ConsumeRandomLengthString(40), invalid);
+  const std::u16string key =
+      ombrels::platform::Utf8ToUtf16(input.ConsumeRandomLengthString(40), invalid);
   const std::string bytes = input.ConsumeRemainingBytesAsString();
   const ombrels::MemIniText product{std::string(bytes)};
   const ombrels::testing::ReferenceIni model(bytes);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -25,9 +26,10 @@ inline char16_t ReferenceUpper(char16_t c) {
 }
 
 // UTF-8 by the standard's table of well-formed sequences; each byte that
-// starts none becomes U+FFFD on its own. Written here rather than taken
-// from the product, which this model checks.
-inline std::u16string ReferenceUtf8(std::string_view bytes) {
+// starts none becomes U+FFFD on its own, or with `escape` the lone
+// surrogate U+DC00 + the byte. Written here rather than taken from the
+// product, which this model checks.
+inline std::u16string ReferenceUtf8(std::string_view bytes, bool escape = false) {
   std::u16string text;
   std::size_t i = 0;
   const auto at = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
@@ -46,7 +48,7 @@ inline std::u16string ReferenceUtf8(std::string_view bytes) {
     const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
     ok = ok && cp >= least[length] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
     if (!ok) {
-      text.push_back(u'\uFFFD');
+      text.push_back(escape ? static_cast<char16_t>(0xDC00 + lead) : u'\uFFFD');
       ++i;
     } else if (cp >= 0x10000) {
       text.push_back(static_cast<char16_t>(0xD800 | ((cp - 0x10000) >> 10)));
@@ -61,8 +63,9 @@ inline std::u16string ReferenceUtf8(std::string_view bytes) {
 }
 
 // Text without a mark is in the system's code page: decoded as UTF-8 where
-// that is the code page, by the system otherwise.
-inline std::u16string ReferenceDecode(std::string_view bytes) {
+// that is the code page, by the system otherwise. With `escape`, bytes that
+// are no UTF-8 decode to their escapes, as names are compared.
+inline std::u16string ReferenceDecode(std::string_view bytes, bool escape = false) {
   std::u16string text;
   const auto utf16 = [&](bool bigEndian) {
     for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
@@ -76,36 +79,47 @@ inline std::u16string ReferenceDecode(std::string_view bytes) {
   } else if (bytes.substr(0, 2) == "\xFE\xFF") {
     utf16(true);
   } else if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-    text = ReferenceUtf8(bytes.substr(3));
+    text = ReferenceUtf8(bytes.substr(3), escape);
   } else if (platform::os().AnsiDecodesAsUtf8()) {
-    text = ReferenceUtf8(bytes.substr(0, bytes.find('\0')));
+    text = ReferenceUtf8(bytes.substr(0, bytes.find('\0')), escape);
   } else {
     text = platform::os().AnsiToWide(bytes.substr(0, bytes.find('\0')));
   }
   return text.substr(0, text.find(u'\0'));
 }
 
+// Sections and lines are found in the text decoded twice: as the reader
+// hands it out (U+FFFD for bytes that are no UTF-8), and as names are
+// compared (each such byte its own escape). Both have a unit for each
+// invalid byte, so the lines lie at the same places in both.
 class ReferenceIni {
  public:
   explicit ReferenceIni(std::string_view bytes) {
-    const std::u16string text = ReferenceDecode(bytes);
+    const std::u16string text = ReferenceDecode(bytes), names = ReferenceDecode(bytes, true);
     Section* current = nullptr;
     std::size_t pos = 0;
     while (pos < text.size()) {
       std::size_t end = pos;
       while (end < text.size() && text[end] != u'\r' && text[end] != u'\n') ++end;
-      const std::u16string line = Trim(text.substr(pos, end - pos));
+      const auto [first, last] = Trimmed(text, pos, end);
+      const std::u16string line = text.substr(first, last - first);
+      const std::u16string named = names.substr(first, last - first);
       pos = end;
       if (pos < text.size() && text[pos] == u'\r') ++pos;
       if (pos < text.size() && text[pos] == u'\n' && (pos == end || text[pos - 1] == u'\r')) ++pos;
       if (line.empty() || line[0] == u';') continue;
       if (line.size() >= 2 && line.front() == u'[' && line.back() == u']') {
-        sections_.push_back({Trim(line.substr(1, line.size() - 2)), {}});
+        const auto [begin, end] = Trimmed(line, 1, line.size() - 1);
+        sections_.push_back({named.substr(begin, end - begin), {}});
         current = &sections_.back();
       } else if (current) {
         const auto eq = line.find(u'=');
         if (eq == std::u16string::npos) continue;
-        current->lines.push_back({Trim(line.substr(0, eq)), Trim(line.substr(eq + 1))});
+        const auto [keyBegin, keyEnd] = Trimmed(line, 0, eq);
+        const auto [valueBegin, valueEnd] = Trimmed(line, eq + 1, line.size());
+        current->lines.push_back({line.substr(keyBegin, keyEnd - keyBegin),
+                                  named.substr(keyBegin, keyEnd - keyBegin),
+                                  line.substr(valueBegin, valueEnd - valueBegin)});
       }
     }
   }
@@ -114,7 +128,7 @@ class ReferenceIni {
     for (auto s = sections_.rbegin(); s != sections_.rend(); ++s) {
       if (!Same(s->name, section)) continue;
       for (auto l = s->lines.rbegin(); l != s->lines.rend(); ++l)
-        if (Same(l->first, key)) return l->second;
+        if (Same(l->named, key)) return l->value;
       return std::nullopt;
     }
     return std::nullopt;
@@ -125,18 +139,20 @@ class ReferenceIni {
     std::vector<std::u16string> keys;
     for (auto s = sections_.rbegin(); s != sections_.rend(); ++s) {
       if (!Same(s->name, section)) continue;
-      for (const auto& line : s->lines) keys.push_back(line.first);
+      for (const auto& line : s->lines) keys.push_back(line.key);
       break;
     }
     return keys;
   }
 
  private:
-  static std::u16string Trim(std::u16string text) {
-    while (!text.empty() && text.back() <= 32) text.pop_back();
-    std::size_t start = 0;
-    while (start < text.size() && text[start] <= 32) ++start;
-    return text.substr(start);
+  // [first, last) of text[begin, end) without the units of 32 or less at
+  // both ends.
+  static std::pair<std::size_t, std::size_t> Trimmed(std::u16string_view text, std::size_t begin,
+                                                     std::size_t end) {
+    while (end > begin && text[end - 1] <= 32) --end;
+    while (begin < end && text[begin] <= 32) ++begin;
+    return {begin, end};
   }
   static bool Same(std::u16string_view a, std::u16string_view b) {
     if (a.size() != b.size()) return false;
@@ -144,9 +160,12 @@ class ReferenceIni {
       if (ReferenceUpper(a[i]) != ReferenceUpper(b[i])) return false;
     return true;
   }
+  struct Line {
+    std::u16string key, named, value;  // the key as handed out, and as compared
+  };
   struct Section {
-    std::u16string name;
-    std::vector<std::pair<std::u16string, std::u16string>> lines;
+    std::u16string name;  // as compared
+    std::vector<Line> lines;
   };
   std::vector<Section> sections_;
 };
