@@ -57,10 +57,10 @@ inline std::vector<UnitSet> Places(const Utf16Text&, std::u16string_view name, s
 }
 
 // UTF-8: each byte of a character is one place. A character is not
-// searched (one empty place) when a text of another length may match it:
-// a partner of another length that text[from, to) holds, or that is ASCII;
-// U+FFFD, which bytes of any length may stand for; a surrogate (alone it
-// encodes to one zero byte, not to the three bytes of its length).
+// searched (one empty place) when a text of another length may match it: a
+// partner of another length that text[from, to) holds, or that is ASCII;
+// nor is a pair of surrogates, nor a lone surrogate that is no escape (it
+// encodes to one zero byte).
 inline std::vector<UnitSet> Places(const Utf8Text& text, std::u16string_view name, std::size_t from,
                                    std::size_t to) {
   const std::string_view lines = text.bytes.substr(from, to - from);
@@ -75,10 +75,17 @@ inline std::vector<UnitSet> Places(const Utf8Text& text, std::u16string_view nam
     return held.emplace_back(bytes, lines.find(bytes) != std::string_view::npos).second;
   };
   std::vector<UnitSet> places;
-  for (const char16_t c : name) {
-    const std::size_t length = c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char16_t c = name[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
+        name[i + 1] <= 0xDFFF) {
+      places.emplace_back(), ++i;
+      continue;
+    }
+    const std::string own = text.Encode(std::u16string_view(&c, 1));
+    const std::size_t length = own.size();
     std::array<UnitSet, 3> sets;
-    bool alike = c != 0xFFFD;
+    bool alike = c == 0 || own[0] != '\0';
     ForEachPartner(c, [&](char16_t unit) {
       const std::string bytes = text.Encode(std::u16string_view(&unit, 1));
       if (bytes.size() != length) {
@@ -93,11 +100,16 @@ inline std::vector<UnitSet> Places(const Utf8Text& text, std::u16string_view nam
   return places;
 }
 
+// A range shorter than this is passed line by line: the search's set-up
+// costs more than reading it. A later half passes this many lines at most
+// from its search; the rest line by line.
+inline constexpr std::size_t kShortRange = 4096, kLaterLines = 4096;
+
 template <typename Text>
 class Search {
  public:
   Search(const Text& text, std::u16string_view name, std::size_t from, std::size_t to)
-      : text_(text), places_(Places(text, name, from, to)) {
+      : text_(text), places_(Places(text, name, from, to)), from_(from) {
     for (std::size_t k = 0, run = 0; k < places_.size(); ++k) {
       run = places_[k].size == 0 ? 0 : run + 1;
       if (run > size_) start_ = k + 1 - run, size_ = run;
@@ -126,6 +138,10 @@ class Search {
   // The units a window spans (one for a name shorter than two, found anywhere).
   std::size_t size() const { return std::max<std::size_t>(size_, 1); }
 
+  // Whether the search has compared more units than the text it went over
+  // pays for: the rest is better read line by line.
+  bool Costly() const { return costly_; }
+
   // Whether a match may end at `end` and start size() units before it: one
   // window of the search. When it may not, `end` moves on.
   bool Found(std::size_t& end) {
@@ -144,6 +160,8 @@ class Search {
       while (k < size_ && At(k).Has(text_[start + k])) ++k;
       if (k == size_) return true;
       guard_ = k;  // (k is short of size_: a whole match returned)
+      compared_ += k + 1;
+      costly_ = compared_ > kComparedPerUnit * (end - from_) + kComparedAtFirst * size_;
     }
     end += again_[hash];
     return false;
@@ -154,9 +172,16 @@ class Search {
   static std::size_t Hash(std::size_t hash, char16_t u) { return (hash * 31 + u) & 4095; }
   const UnitSet& At(std::size_t k) const { return places_[start_ + k]; }
 
+  // Units compared after the guard, for each unit the windows went over,
+  // and for a first few windows.
+  static constexpr std::size_t kComparedPerUnit = 2, kComparedAtFirst = 8;
+
   const Text& text_;
   std::vector<UnitSet> places_;  // the whole name's; the search is `size_` from `start_`
+  std::size_t from_;
   std::size_t start_ = 0, size_ = 0, guard_ = 0;
+  std::size_t compared_ = 0;
+  bool costly_ = false;
   // Shifts by the hash of the window's last kGram units; `again_` the
   // same without the name's last kGram units, for a window that failed.
   std::array<std::uint16_t, 4096> shift_{}, again_{};
@@ -167,25 +192,39 @@ class Search {
 // `to`). The two halves of the range, split at a break, are searched at once
 // (the processor overlaps their windows, each waiting on its loads); the later
 // half's lines are passed when the earlier half is done.
+//
+// The work is linear in the range and the name, whatever they hold: a range
+// too short to pay for the search's set-up, the rest of a range where the
+// search compares too much (text that shares a short period with the name),
+// and the rest of the later half once it has many lines to pass, are passed
+// line by line, every line.
 template <typename Text, typename Each>
 void ForEachCandidateLine(const Text& text, std::u16string_view name, std::size_t from,
                           std::size_t to, Each each) {
-  Search<Text> search(text, name, from, to);
-  std::size_t cr = text.Find('\r', from), lf = text.Find('\n', from);
+  const Text range = text.Before(to);  // (breaks are not looked for beyond it)
+  std::size_t cr = range.Find('\r', from), lf = range.Find('\n', from);
   // The line that holds `at` to `each`; where the next one begins.
   const auto report = [&](std::size_t at) {
     std::size_t begin = at;
     while (begin > from && !IsBreak(text[begin - 1])) --begin;
-    if (cr < at) cr = text.Find('\r', at);
-    if (lf < at) lf = text.Find('\n', at);
-    const std::size_t end = std::min({cr, lf, to});
+    if (cr < at) cr = range.Find('\r', at);
+    if (lf < at) lf = range.Find('\n', at);
+    const std::size_t end = std::min(cr, lf);
     each(begin, end);
     return end + 1;  // (CR LF is a break and an empty line)
   };
+  // Every line from the one that holds `at` to the one that ends at `end`.
+  const auto reportAll = [&](std::size_t at, std::size_t end) {
+    while (at < end) at = report(at);
+  };
+  if (to - from < kShortRange) return reportAll(from, to);
+
+  Search<Text> search(text, name, from, to);
   const std::size_t size = search.size();  // (a window ends `size` units after its place)
-  const std::size_t mid = std::min(text.Find('\n', from + (to - from) / 2) + 1, to);
+  const std::size_t mid = std::min(range.Find('\n', from + (to - from) / 2) + 1, to);
   std::vector<std::size_t> later;
-  for (std::size_t a = from + size, b = mid + size; a <= mid || b <= to;) {
+  std::size_t a = from + size, b = mid + size;
+  while ((a <= mid || b <= to) && !search.Costly() && later.size() < kLaterLines) {
     if (a <= mid && search.Found(a)) a = report(a - size) + size;
     if (b <= to && search.Found(b)) {
       later.push_back(b - size);
@@ -194,7 +233,9 @@ void ForEachCandidateLine(const Text& text, std::u16string_view name, std::size_
       b += size;
     }
   }
+  if (a <= mid) reportAll(a - size, mid);
   for (const std::size_t at : later) report(at);
+  if (b <= to) reportAll(b - size, to);
 }
 
 }  // namespace ombrels::text
