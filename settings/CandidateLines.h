@@ -101,8 +101,9 @@ inline std::vector<UnitSet> Places(const Utf8Text& text, std::u16string_view nam
 }
 
 // A range shorter than this is passed line by line: the search's set-up
-// costs more than reading it. A later half passes this many lines at most
-// from its search; the rest line by line.
+// costs more than reading it (the tests search shorter ones too). A later
+// half passes this many lines at most from its search; the rest line by
+// line.
 inline constexpr std::size_t kShortRange = 4096, kLaterLines = 4096;
 
 template <typename Text>
@@ -200,7 +201,7 @@ class Search {
 // line by line, every line.
 template <typename Text, typename Each>
 void ForEachCandidateLine(const Text& text, std::u16string_view name, std::size_t from,
-                          std::size_t to, Each each) {
+                          std::size_t to, Each each, std::size_t shortRange = kShortRange) {
   const Text range = text.Before(to);  // (breaks are not looked for beyond it)
   std::size_t cr = range.Find('\r', from), lf = range.Find('\n', from);
   // The line that holds `at` to `each`; where the next one begins.
@@ -217,7 +218,7 @@ void ForEachCandidateLine(const Text& text, std::u16string_view name, std::size_
   const auto reportAll = [&](std::size_t at, std::size_t end) {
     while (at < end) at = report(at);
   };
-  if (to - from < kShortRange) return reportAll(from, to);
+  if (to - from < shortRange) return reportAll(from, to);
 
   Search<Text> search(text, name, from, to);
   const std::size_t size = search.size();  // (a window ends `size` units after its place)

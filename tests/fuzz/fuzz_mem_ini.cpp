@@ -1,11 +1,13 @@
 // The in-memory reader on any bytes, any section and key: it must answer
-// exactly as the plain model of the rules does.
+// exactly as the plain model of the rules does, and its candidate search
+// must report every line that holds the key.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdlib>
 
 #include "platform/Utf8.h"
 #include "settings/MemIniText.h"
+#include "support/CandidateCheck.h"
 #include "support/ReferenceIni.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -22,5 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const ombrels::MemIniText product{std::string(bytes)};
   const ombrels::testing::ReferenceIni model(bytes);
   if (product.Find(section, key) != model.Find(section, key)) std::abort();
+  // The candidate search on the same bytes, however short they are.
+  if (!ombrels::testing::CheckCandidateLines(bytes, key, 0).wrong.empty()) std::abort();
   return 0;
 }
