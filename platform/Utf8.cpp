@@ -5,6 +5,9 @@ namespace {
 
 bool IsContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 
+// A text up to this long is converted in one pass (paths, names, values).
+constexpr std::size_t kShortText = 64 * 1024;
+
 // The escape of byte b is U+DC00 + b; b is 0x80 or more, since an ASCII
 // byte is always well-formed.
 constexpr char32_t kEscapeBase = 0xDC00;
@@ -101,55 +104,76 @@ void Utf16Units(std::string_view text, InvalidBytes invalid, Put put) {
   }
 }
 
-// Each UTF-8 byte of the text to `put`.
+// The UTF-8 bytes of a code point, or of a lone surrogate (its escape's
+// byte, or `replacement`), to `put`.
 template <typename Put>
-void Utf8Bytes(std::u16string_view text, char replacement, Put put) {
+void Utf8Of(char32_t cp, char replacement, Put put) {
   const auto byte = [&](char32_t b) { put(static_cast<char>(b)); };
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t cp = text[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
-    } else if (IsEscape(cp)) {
-      byte(cp - kEscapeBase);
-      continue;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      put(replacement);
-      continue;
-    }
-    if (cp < 0x80) {
-      byte(cp);
-    } else if (cp < 0x800) {
-      byte(0xC0 | (cp >> 6)), byte(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      byte(0xE0 | (cp >> 12)), byte(0x80 | ((cp >> 6) & 0x3F)), byte(0x80 | (cp & 0x3F));
-    } else {
-      byte(0xF0 | (cp >> 18)), byte(0x80 | ((cp >> 12) & 0x3F)), byte(0x80 | ((cp >> 6) & 0x3F)),
-          byte(0x80 | (cp & 0x3F));
-    }
+  if (cp < 0x80) {
+    byte(cp);
+  } else if (IsEscape(cp)) {
+    byte(cp - kEscapeBase);
+  } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+    put(replacement);
+  } else if (cp < 0x800) {
+    byte(0xC0 | (cp >> 6)), byte(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    byte(0xE0 | (cp >> 12)), byte(0x80 | ((cp >> 6) & 0x3F)), byte(0x80 | (cp & 0x3F));
+  } else {
+    byte(0xF0 | (cp >> 18)), byte(0x80 | ((cp >> 12) & 0x3F)), byte(0x80 | ((cp >> 6) & 0x3F)),
+        byte(0x80 | (cp & 0x3F));
   }
 }
 
-// The converted text, in a string of exactly its size: counted first, then
-// written (a text of megabytes is not held twice over while it grows).
+// Each UTF-8 byte of the text to `put`.
+template <typename Put>
+void Utf8Bytes(std::u16string_view text, char replacement, Put put) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t cp = text[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF)
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
+    Utf8Of(cp, replacement, put);
+  }
+}
+
+// The converted text of `size` units in. A long one is counted first, then
+// written into a string of exactly its size: a text of megabytes is never
+// held twice over while it grows, nor in a string larger than it needs.
+// A short one goes in one pass into room for the most it can take:
+// `most` units out for each unit in.
 template <typename Out, typename Each>
-Out Converted(Each each) {
-  std::size_t size = 0;
-  each([&](auto) { ++size; });
-  Out out(size, {});
+Out Converted(std::size_t size, std::size_t most, Each each) {
+  Out out;
   std::size_t at = 0;
+  if (size <= kShortText) {
+    out.resize(most * size);
+  } else {
+    each([&](auto) { ++at; });
+    out.resize(at);
+    at = 0;
+  }
   each([&](auto unit) { out[at++] = unit; });
+  out.resize(at);
   return out;
 }
 
 }  // namespace
 
 std::u16string Utf8ToUtf16(std::string_view text, InvalidBytes invalid) {
-  return Converted<std::u16string>([&](auto put) { Utf16Units(text, invalid, put); });
+  return Converted<std::u16string>(text.size(), 1,
+                                   [&](auto put) { Utf16Units(text, invalid, put); });
 }
 
 std::string Utf16ToUtf8(std::u16string_view text, char replacement) {
-  return Converted<std::string>([&](auto put) { Utf8Bytes(text, replacement, put); });
+  return Converted<std::string>(text.size(), 3,
+                                [&](auto put) { Utf8Bytes(text, replacement, put); });
+}
+
+std::size_t EncodeUnit(char16_t unit, char replacement, char out[3]) {
+  std::size_t length = 0;
+  Utf8Of(unit, replacement, [&](char b) { out[length++] = b; });
+  return length;
 }
 
 }  // namespace ombrels::platform

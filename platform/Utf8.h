@@ -32,4 +32,8 @@ std::u16string Utf8ToUtf16(std::string_view text, InvalidBytes invalid = Invalid
 // any other, which UTF-8 cannot hold, becomes `replacement`.
 std::string Utf16ToUtf8(std::u16string_view text, char replacement = '?');
 
+// One unit on its own, as Utf16ToUtf8 writes it, into `out`: its length, 1
+// to 3 bytes (a surrogate alone is one byte).
+std::size_t EncodeUnit(char16_t unit, char replacement, char out[3]);
+
 }  // namespace ombrels::platform

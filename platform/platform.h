@@ -80,11 +80,15 @@ class Bytes {
   std::size_t size_ = 0;
 };
 
-// A whole file read into memory, or the platform's text for why it was not.
+// A whole file read into memory, or the platform's text for why it was not;
+// `absent` when there is no such file (a directory does not count). `date`
+// is the file's date, as FileDate gives it, when it was read.
 struct FileBytes {
   bool ok = false;
   Bytes bytes;
   std::string error;
+  bool absent = false;
+  std::int64_t date = 0;
 };
 
 class Os {
@@ -129,6 +133,8 @@ class Os {
   // The file's date from the attribute query; nullopt when there is no such
   // file (a directory does not count).
   virtual std::optional<std::int64_t> FileDate(const std::u16string& fileName) = 0;
+  // The file's bytes and date, from one test of the file before it is
+  // opened: only a regular file is opened.
   virtual FileBytes ReadWholeFile(const std::u16string& fileName) = 0;
   virtual std::u16string FullPathName(const std::u16string& fileName) = 0;
 

@@ -18,9 +18,9 @@ namespace ombrels::text {
 
 // Each unit of the same upper case as `c`, `c` among them.
 template <typename Each>
-void ForEachPartner(char16_t c, Each each) {
-  const char16_t upper = FoldCase(c);
-  if (FoldCase(upper) == upper) each(upper);
+constexpr void ForEachPartner(char16_t c, Each each) {
+  const char16_t upper = UpperOf(c);
+  if (UpperOf(upper) == upper) each(upper);
   const auto below = [](const UpperCaseMember& m, char16_t u) { return m.upper < u; };
   const auto* end = std::end(kUpperCaseMembers);
   for (auto* m = std::lower_bound(std::begin(kUpperCaseMembers), end, upper, below);
@@ -39,20 +39,50 @@ static_assert(AtMostThreeByUpperCase());
 struct UnitSet {
   std::array<char16_t, 4> units{};
   std::size_t size = 0;
-  void Add(char16_t u) {
+  constexpr void Add(char16_t u) {
     if (!Has(u)) units[size++] = u;
   }
-  bool Has(char16_t u) const {
+  constexpr bool Has(char16_t u) const {
     return std::find(units.begin(), units.begin() + size, u) != units.begin() + size;
   }
 };
+
+// The partners of each ASCII unit, worked out when compiling (names are
+// mostly ASCII): those that are ASCII, and the one that is not, if any.
+struct AsciiPartners {
+  UnitSet ascii;
+  char16_t other = 0;
+  int others = 0;
+};
+inline constexpr auto kAsciiPartners = [] {
+  std::array<AsciiPartners, 0x80> table{};
+  for (char16_t c = 0; c < 0x80; ++c) {
+    ForEachPartner(c, [&](char16_t unit) {
+      if (unit < 0x80) {
+        table[c].ascii.Add(unit);
+      } else {
+        table[c].other = unit;
+        ++table[c].others;
+      }
+    });
+  }
+  return table;
+}();
+static_assert(std::all_of(kAsciiPartners.begin(), kAsciiPartners.end(),
+                          [](const AsciiPartners& p) { return p.others <= 1; }));
 
 // UTF-16: each unit of the name is one place, matched by units alone.
 inline std::vector<UnitSet> Places(const Utf16Text&, std::u16string_view name, std::size_t,
                                    std::size_t) {
   std::vector<UnitSet> places(name.size());
-  for (std::size_t i = 0; i < name.size(); ++i)
-    ForEachPartner(name[i], [&](char16_t unit) { places[i].Add(unit); });
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (name[i] < 0x80) {
+      places[i] = kAsciiPartners[name[i]].ascii;
+      if (const char16_t other = kAsciiPartners[name[i]].other) places[i].Add(other);
+    } else {
+      ForEachPartner(name[i], [&](char16_t unit) { places[i].Add(unit); });
+    }
+  }
   return places;
 }
 
@@ -82,14 +112,23 @@ inline std::vector<UnitSet> Places(const Utf8Text& text, std::u16string_view nam
       places.emplace_back(), ++i;
       continue;
     }
-    const std::string own = text.Encode(std::u16string_view(&c, 1));
-    const std::size_t length = own.size();
+    if (c < 0x80) {  // (ASCII: one byte; a partner of another length is no ASCII)
+      const AsciiPartners& partners = kAsciiPartners[c];
+      char other[3];
+      const bool alike = !partners.other ||
+                         !holds(std::string(other, Utf8Text::EncodeUnit(partners.other, other)));
+      places.push_back(alike ? partners.ascii : UnitSet());
+      continue;
+    }
+    char own[3];
+    const std::size_t length = Utf8Text::EncodeUnit(c, own);
     std::array<UnitSet, 3> sets;
     bool alike = c == 0 || own[0] != '\0';
     ForEachPartner(c, [&](char16_t unit) {
-      const std::string bytes = text.Encode(std::u16string_view(&unit, 1));
-      if (bytes.size() != length) {
-        alike = alike && bytes.size() > 1 && !holds(bytes);
+      char bytes[3];
+      const std::size_t size = Utf8Text::EncodeUnit(unit, bytes);
+      if (size != length) {
+        alike = alike && size > 1 && !holds(std::string(bytes, size));
       } else {
         for (std::size_t k = 0; k < length; ++k) sets[k].Add(static_cast<unsigned char>(bytes[k]));
       }

@@ -10,9 +10,7 @@
 
 namespace ombrels {
 
-char16_t FoldCase(char16_t c) {
-  return static_cast<char16_t>(c + text::kUpperCaseDelta[text::kUpperCaseBlock[c >> 8]][c & 0xFF]);
-}
+char16_t FoldCase(char16_t c) { return text::UpperOf(c); }
 
 // The encoding by the byte-order mark. The mark stays in the bytes, before
 // the text, which is not moved.

@@ -17,6 +17,12 @@ namespace ombrels::text {
 
 #include "settings/UpperCaseTable.inc"
 
+// A unit's simple uppercase mapping (FoldCase, here where it is inlined and
+// may be worked out when compiling).
+constexpr char16_t UpperOf(char16_t c) {
+  return static_cast<char16_t>(c + kUpperCaseDelta[kUpperCaseBlock[c >> 8]][c & 0xFF]);
+}
+
 // Lines end at CR or at LF.
 inline bool IsBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
 
@@ -46,6 +52,10 @@ struct Utf8Text {
   // any other lone surrogate, which no UTF-8 text holds, as a zero byte:
   // the text ends before any place that holds one.
   std::string Encode(std::u16string_view name) const { return platform::Utf16ToUtf8(name, '\0'); }
+  // One unit of a name on its own, the same way: its length, 1 to 3 bytes.
+  static std::size_t EncodeUnit(char16_t unit, char out[3]) {
+    return platform::EncodeUnit(unit, '\0', out);
+  }
   // How many bytes of text[from, to) are the name's first bytes, up to the
   // start of one of its characters. The name is well-formed: its characters
   // before that place are whole in the text and decode alike.
@@ -60,7 +70,7 @@ struct Utf8Text {
   char32_t Folded(std::size_t i, std::size_t& length) const {
     char16_t units[2];
     if (platform::DecodeUtf8At(bytes, i, length, units, platform::InvalidBytes::kEscape) == 1)
-      return FoldCase(units[0]);
+      return UpperOf(units[0]);
     return (char32_t{units[0]} << 16) | units[1];
   }
   // The text as the reader hands it out: a byte that starts no well-formed
@@ -119,7 +129,7 @@ struct Utf16Text {
   }
   char32_t Folded(std::size_t i, std::size_t& length) const {
     length = 1;
-    return FoldCase((*this)[i]);
+    return UpperOf((*this)[i]);
   }
   std::u16string Copy(std::size_t from, std::size_t to) const {
     std::u16string text(to - from, u'\0');

@@ -37,18 +37,17 @@ TTntMemIniFile::TTntMemIniFile(std::u16string fileName, DeferLoad)
 
 std::int64_t TTntMemIniFile::Load() {
   auto& os = platform::os();
-  const auto date = os.FileDate(FileName());
-  if (!date) {
+  platform::FileBytes file = os.ReadWholeFile(FileName());
+  if (file.absent) {
     text_ = MemIniText();
     return 0;
   }
-  platform::FileBytes file = os.ReadWholeFile(FileName());
   if (!file.ok) {
     throw EFOpenError("Cannot open file \"" + os.WideToAnsi(os.FullPathName(FileName())) + "\". " +
                       file.error);
   }
   text_ = MemIniText(std::move(file.bytes));
-  return *date;
+  return file.date;
 }
 
 std::u16string TTntMemIniFile::ReadEntry(const std::u16string& section, const std::u16string& key,

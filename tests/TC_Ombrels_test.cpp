@@ -115,7 +115,9 @@ struct StoreOs : ForwardingOs {
   }
   platform::PlatformFamily Family() override { return platform::PlatformFamily::Windows95; }
   std::optional<std::int64_t> FileDate(const std::u16string&) override { return 1; }
-  platform::FileBytes ReadWholeFile(const std::u16string&) override { return {true, settings, {}}; }
+  platform::FileBytes ReadWholeFile(const std::u16string&) override {
+    return {true, settings, {}, false, 1};
+  }
 };
 
 class ContentGetValueTest : public ::testing::Test {

@@ -78,10 +78,12 @@ TEST_F(PlatformTest, WholeFileAndItsDate) {
 
   const platform::FileBytes missing = os_.ReadWholeFile(wide("none.ini"));
   EXPECT_FALSE(missing.ok);
+  EXPECT_TRUE(missing.absent);
   EXPECT_FALSE(missing.error.empty());
 
   const auto date = os_.FileDate(wide("a.ini"));
   ASSERT_TRUE(date.has_value());
+  EXPECT_EQ(read.date, *date);
   std::filesystem::last_write_time(
       dir_.path() / "a.ini",
       std::filesystem::last_write_time(dir_.path() / "a.ini") + std::chrono::hours(2));
@@ -89,6 +91,8 @@ TEST_F(PlatformTest, WholeFileAndItsDate) {
   EXPECT_EQ(os_.FileDate(wide("none.ini")), std::nullopt);
   std::filesystem::create_directories(dir_.path() / "d");
   EXPECT_EQ(os_.FileDate(wide("d")), std::nullopt);
+  EXPECT_TRUE(os_.ReadWholeFile(wide("d")).absent);
+  EXPECT_FALSE(read.absent);
 }
 
 TEST_F(PlatformTest, FullPathNameOfARelativeName) {

@@ -70,8 +70,9 @@ FileBytes ReadRegular(const std::string& path) {
   FileBytes result;
   errno = ENOENT;  // (for an empty path, which is no file)
   auto st = StatOf(path);
-  if (!st) {
-    result.error = ErrorText(errno);
+  if (!st || S_ISDIR(st->st_mode)) {
+    result.error = ErrorText(st ? EISDIR : errno);
+    result.absent = true;
     return result;
   }
   if (!S_ISREG(st->st_mode)) {
@@ -112,6 +113,7 @@ FileBytes ReadRegular(const std::string& path) {
   bytes.Shrink(done);
   result.ok = true;
   result.bytes = std::move(bytes);
+  result.date = static_cast<std::int64_t>(st->st_mtime);
   return result;
 }
 

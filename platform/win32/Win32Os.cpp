@@ -218,6 +218,13 @@ class Win32Os final : public Os {
 
   FileBytes ReadWholeFile(const std::u16string& fileName) override {
     FileBytes result;
+    const auto date = FileDate(fileName);
+    if (!date) {
+      result.error = ErrorText(ERROR_FILE_NOT_FOUND);
+      result.absent = true;
+      return result;
+    }
+    result.date = *date;
     FileHandle file(CreateFileW(Wide(fileName), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));

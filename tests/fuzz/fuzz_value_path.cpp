@@ -42,8 +42,8 @@ struct FuzzOs : ombrels::testing::ForwardingOs {
   }
   ombrels::platform::FileBytes ReadWholeFile(const std::u16string& name) override {
     const auto file = files.find(WideToAnsi(name));
-    if (file == files.end()) return {false, {}, "The system cannot find the file specified."};
-    return {true, file->second, {}};
+    if (file == files.end()) return {false, {}, "The system cannot find the file specified.", true};
+    return {true, file->second, {}, false, 1};
   }
   std::u16string FullPathName(const std::u16string& name) override { return name; }
   std::optional<std::string> LogonName(std::size_t) override { return "anna"; }

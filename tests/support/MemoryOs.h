@@ -41,8 +41,9 @@ struct MemoryOs : ForwardingOs {
   }
   platform::FileBytes ReadWholeFile(const std::u16string& fileName) override {
     const std::string name = WideToAnsi(fileName);
-    if (unreadable.count(name) || !files.count(name)) return {false, {}, "Access is denied."};
-    return {true, files[name], {}};
+    if (!files.count(name)) return {false, {}, "The system cannot find the file specified.", true};
+    if (unreadable.count(name)) return {false, {}, "Access is denied."};
+    return {true, files[name], {}, false, 1};
   }
   std::optional<std::string> LogonName(std::size_t capacity) override {
     if (logonName && logonName->size() + 1 > capacity) return std::nullopt;
