@@ -11,7 +11,7 @@ import matplotlib.pyplot as plt  # noqa: E402
 
 from report import ENCODINGS, MODES, SHAPES, SIZES, TARGET_RATIO, load  # noqa: E402
 
-STYLES = ["-o", "-s", "-^", "-v", "-D", "-P", "--X"]
+STYLES = ["-o", "-s", "-^", "-v", "-D", "-P", "--X", ":*"]
 
 
 def main(path, out):

@@ -3,13 +3,14 @@
 import json
 import sys
 
-# Per value against the exact floor, from 10,000 entries on, every shape,
-# mode and encoding.
+# Per value against the exact floor, for every size, shape, mode and
+# encoding but the periodic store, which is made to defeat the search: it is
+# judged by its growth with the store, against the floor's.
 TARGET_RATIO = 1.2
 SIZES = [100, 10000, 100000]
 SHAPES = ["spread", "camera roll", "differ at start", "differ in the middle", "differ at end",
-          "beyond ASCII", "case variant"]
-NONASCII, CASE = 5, 6
+          "beyond ASCII", "case variant", "periodic"]
+NONASCII, CASE, PERIODIC = 5, 6, 7
 MODES = ["shared", "per-user"]
 ENCODINGS = ["ANSI", "UTF-8 + mark", "UTF-16 LE"]
 
@@ -137,7 +138,7 @@ def main(path):
     failures = []
     for key in sorted(ratio):
         entries, shape, mode, encoding = key
-        target = TARGET_RATIO if entries >= 10000 else None
+        target = TARGET_RATIO if shape != PERIODIC else None
         limit = 3 * largest[key] + 4
         where = f"{entries:,} {SHAPES[shape]} {MODES[mode]} {ENCODINGS[encoding]}"
         small = (10000, shape, mode, encoding)

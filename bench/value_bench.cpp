@@ -45,12 +45,14 @@ enum Mode { kShared, kPerUser };
 // (as middle, in Cyrillic, Greek, German and CJK), case (the nonascii names
 // in another letter case than asked: every other one stored in capitals and
 // asked in small letters, the others stored in small letters and asked in
-// capitals, so that no single trick of case suits the whole store).
-enum Shape { kSpread, kCamera, kStart, kMiddle, kEnd, kNonAscii, kCase, kShapeCount };
+// capitals, so that no single trick of case suits the whole store);
+// periodic (made to defeat a search: keys of one short period, asked for
+// names of the same period, longer than the keys' runs).
+enum Shape { kSpread, kCamera, kStart, kMiddle, kEnd, kNonAscii, kCase, kPeriodic, kShapeCount };
 constexpr const char* kEncodingNames[] = {"ansi", "utf8bom", "utf16le"};
 constexpr const char* kModeNames[] = {"shared", "peruser"};
 constexpr const char* kShapeNames[] = {"spread", "camera",   "start", "middle",
-                                       "end",    "nonascii", "case"};
+                                       "end",    "nonascii", "case",  "periodic"};
 constexpr int kPanelSize = 2000;
 constexpr int kFieldString = 8;  // ft_string: the value is a text
 
@@ -269,8 +271,8 @@ struct Install {
   std::vector<std::string> panel;
   std::vector<int> expected;  // each panel file's stored number, 0 when none
   std::size_t largestFile = 0;
-  std::string storePath;    // the settings file in force, which holds [Files]
-  double candidates = -1;   // lines the search reports per mark lookup
+  std::string storePath;   // the settings file in force, which holds [Files]
+  double candidates = -1;  // lines the search reports per mark lookup
   // What the design does for one value, in order, for a number shown as
   // digits or empty, and for a mark name, which is translated.
   struct Step {
@@ -355,6 +357,33 @@ Store FolderStore(Shape shape, std::mt19937& random, int entries, std::vector<st
   return store;
 }
 
+// Keys of one period: "/srv/", "a/" 97 times, "b", a number; half of the
+// panel asks for them, the other half for names of the same period with a
+// longer run ("a/" 127 times) that no key holds.
+Store PeriodicStore(std::mt19937& random, int entries, std::vector<std::string>& panel) {
+  std::string keyRun, nameRun;
+  for (int n = 0; n < 97; ++n) keyRun += "a/";
+  for (int n = 0; n < 127; ++n) nameRun += "a/";
+  const auto name = [](const std::string& run, int number) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%05d", number);
+    return "/srv/" + run + digits + ".txt";
+  };
+  Store store;
+  store.text = "[Files]\r\n";
+  for (int n = 0; n < entries; ++n) {
+    const std::string key = name(keyRun + "b", n);
+    const int mark = MarkNumber(random);
+    store.text += key + "=" + std::to_string(mark) + "\r\n";
+    store.last[key] = mark;
+  }
+  for (int i = 0; i < kPanelSize; ++i) {
+    const int number = static_cast<int>(random() % static_cast<unsigned>(entries));
+    panel.push_back(i % 2 ? name(nameRun, number) : name(keyRun + "b", number));
+  }
+  return store;
+}
+
 // The steps of one value by design, in the order the module takes them.
 class Steps {
  public:
@@ -365,10 +394,9 @@ class Steps {
   void Registry() { steps_.push_back({Install::Step::kRegistry, registryValue_}); }
   void Test(const std::string& path) { steps_.push_back({Install::Step::kTest, path}); }
   void User() { steps_.push_back({Install::Step::kUser, {}}); }
-  // A profile reader: the file's existence (and date) when it is made and
-  // loaded, its date again before the read.
+  // A profile reader: the file loaded when it is made (the read tests it
+  // first), its date tested again before the read.
   void Reader(const std::string& path) {
-    Test(path);
     steps_.push_back({Install::Step::kRead, path});
     Test(path);
   }
@@ -413,8 +441,9 @@ Install& GetInstall(int entries, Shape shape, Mode mode, Encoding encoding) {
   Write(registryValue, dir.string() + '\0');
 
   std::mt19937 random(entries);
-  const Store store = shape == kSpread ? SpreadStore(random, entries, install.panel)
-                                       : FolderStore(shape, random, entries, install.panel);
+  const Store store = shape == kSpread     ? SpreadStore(random, entries, install.panel)
+                      : shape == kPeriodic ? PeriodicStore(random, entries, install.panel)
+                                           : FolderStore(shape, random, entries, install.panel);
   for (const auto& name : install.panel) {
     const auto hit = store.last.find(name);
     install.expected.push_back(hit == store.last.end() ? 0 : hit->second);
@@ -517,9 +546,10 @@ Config ConfigOf(const benchmark::State& state) {
 double CandidatesPerLookup(const Install& install, Encoding encoding) {
   std::ifstream in(install.storePath, std::ios::binary);
   const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  const std::string header = Encode("[Files]\r\n", encoding).substr(encoding == kAnsi ? 0
-                                                                     : encoding == kUtf8Bom ? 3
-                                                                                            : 2);
+  const std::string header = Encode("[Files]\r\n", encoding)
+                                 .substr(encoding == kAnsi      ? 0
+                                         : encoding == kUtf8Bom ? 3
+                                                                : 2);
   std::size_t reported = 0, lookups = 0;
   for (std::size_t i = 0; i < install.panel.size(); i += 40, ++lookups) {
     const std::u16string name = ombrels::platform::Utf8ToUtf16(install.panel[i]);
@@ -565,9 +595,12 @@ void BM_Value(benchmark::State& state) {
 }
 void BM_Baseline(benchmark::State& state) { ValueThrough(state, Baseline()); }
 
-// A file read whole: opened, its size taken, read, closed. The buffer only
-// grows, so no read pays for clearing it.
+// A file read whole: tested to be a regular file (nothing else is opened),
+// opened, its size taken, read, closed. The buffer only grows, so no read
+// pays for clearing it.
 std::size_t ReadWhole(const char* path, std::vector<char>& buffer) {
+  struct stat before {};
+  if (::stat(path, &before) != 0 || !S_ISREG(before.st_mode)) return 0;
   const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return 0;
   struct stat st {};
@@ -649,6 +682,7 @@ void RegisterAll() {
                 std::pair<const char*, Function>{"BM_Floor", BM_Floor},
                 std::pair<const char*, Function>{"BM_Baseline", BM_Baseline}}) {
             if (function == BM_Baseline && !BaselinePath()) continue;
+            if (shape == kPeriodic && entries < 10000) continue;  // (a store that large only)
             benchmark::RegisterBenchmark(name, function)
                 ->Args({entries, shape, mode, encoding})
                 ->Unit(benchmark::kMicrosecond)
