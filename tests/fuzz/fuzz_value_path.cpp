@@ -1,10 +1,15 @@
 // The whole road of one value through the exports, with everything the
 // plugin reads chosen by the fuzzer: registry bytes, the shared and the
 // user's settings file, the language file, the file name and the buffer
-// size. The answer is always a defined code, the text always ends within
-// the buffer, and nothing past the buffer is touched.
+// size, each of them repeated up to megabytes when the fuzzer asks (text of
+// a short period, values without an end). The answer is always a defined
+// code, the text always ends within the buffer, nothing past the buffer is
+// touched, and the heap never holds more than three times the largest file
+// plus 4 MiB; the run's -timeout catches a value that takes more than
+// linear time.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -12,6 +17,7 @@
 
 #include "platform/platform.h"
 #include "plugin/ContPlug.h"
+#include "support/CountingAllocator.h"
 #include "support/ForwardingOs.h"
 
 namespace {
@@ -50,6 +56,15 @@ struct FuzzOs : ombrels::testing::ForwardingOs {
   std::optional<std::string> AppDataFolder() override { return appData; }
 };
 
+// `text` repeated up to `size` bytes (nothing when it is empty).
+std::string Repeated(const std::string& text, std::size_t size) {
+  std::string out;
+  if (text.empty()) return out;
+  out.reserve(size);
+  while (out.size() + text.size() <= size) out += text;
+  return out;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -74,9 +89,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   os.files[install + sep + "langs" + sep + input.ConsumeRandomLengthString(8)] =
       input.ConsumeRemainingBytesAsString();
 
+  // Scaled up: each text repeated to 2^scale bytes, for the inputs that
+  // once took quadratic time or memory beyond the bound.
+  std::string name = fileName;
+  if (const int scale = input.ConsumeIntegralInRange<int>(0, 22); scale > 10) {
+    const std::size_t size = std::size_t{1} << scale;
+    os.registry = Repeated(os.registry, size);
+    name = Repeated(name, size);
+    for (auto& [file, bytes] : os.files) bytes = Repeated(bytes, size);
+  }
+  std::size_t largest = os.registry.size();
+  for (const auto& [file, bytes] : os.files) largest = std::max(largest, bytes.size());
+
   constexpr std::size_t kGuard = 64;
   std::vector<char> buffer(300 + kGuard, '\x5A');
-  const int result = ContentGetValue(fileName.c_str(), 0, 0, buffer.data(), maxlen, 0);
+  const std::size_t before = ombrels::testing::ResetHeapPeak();
+  const int result = ContentGetValue(name.c_str(), 0, 0, buffer.data(), maxlen, 0);
+  if (ombrels::testing::PeakHeapBytes() - before > 3 * largest + (std::size_t{4} << 20))
+    std::abort();
   if (result != ft_string && result != ft_fieldempty) std::abort();
   for (std::size_t i = maxlen > 0 ? static_cast<std::size_t>(maxlen) : 0; i < buffer.size(); ++i)
     if (buffer[i] != '\x5A') std::abort();  // written past the buffer
