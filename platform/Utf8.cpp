@@ -6,7 +6,7 @@ namespace {
 bool IsContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 
 // A text up to this long is converted in one pass (paths, names, values).
-constexpr std::size_t kShortText = 64 * 1024;
+constexpr std::size_t kShortText = std::size_t{64} << 10;
 
 // The escape of byte b is U+DC00 + b; b is 0x80 or more, since an ASCII
 // byte is always well-formed.
