@@ -139,10 +139,10 @@ inline std::vector<UnitSet> Places(const Utf8Text& text, std::u16string_view nam
   return places;
 }
 
-// A range shorter than this is passed line by line: the search's set-up
-// costs more than reading it (the tests search shorter ones too). A later
-// half passes this many lines at most from its search; the rest line by
-// line.
+// A range shorter than this is passed line by line: below it, reading every
+// line costs less than the search's set-up (the tests search shorter ones
+// too). A later half passes this many lines at most from its search; the
+// rest line by line.
 inline constexpr std::size_t kShortRange = 4096, kLaterLines = 4096;
 
 template <typename Text>
