@@ -235,16 +235,22 @@ std::string Answer(int result, const std::vector<char>& buffer) {
 }  // namespace
 
 bool Explain(const Plugin& plugin, const char* file, int field, int maxlen) {
-  std::printf("%s\n", Quote(std::string_view(file)).c_str());
+  const std::string_view name(file);
+  // (A name longer than any path is shown by its start and its length.)
+  const std::string heading =
+      name.size() > platform::kLongestPath
+          ? Quote(name.substr(0, 60)) + "... (" + std::to_string(name.size()) + " bytes)"
+          : Quote(name);
+  std::printf("%s\n", heading.c_str());
   const std::size_t size = maxlen > 0 ? static_cast<std::size_t>(maxlen) : 1;
   std::vector<char> ours(size, '\0'), theirs(size, '\0');
 
   std::optional<MarkText> steps;
   const int result = GetFieldValue(file, field, ours.data(), maxlen, &steps);
   if (steps && steps->nameTooLong) {
-    Say(1, "the name is " + std::to_string(std::string_view(file).size()) +
-               " bytes long, longer than any path (" + std::to_string(platform::kLongestPath) +
-               " bytes, " + std::to_string(platform::kLongestPathUnits) +
+    Say(1, "the name is " + std::to_string(name.size()) + " bytes long, longer than any path (" +
+               std::to_string(platform::kLongestPath) + " bytes, " +
+               std::to_string(platform::kLongestPathUnits) +
                " UTF-16 units): no file has it, nothing is read");
   } else if (steps) {
     const MarkLookup& lookup = steps->lookup;
