@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <future>
 
@@ -166,6 +167,22 @@ TEST_F(ModulePosixTest, RelativeHomeMakesNothingWhereTheHostRuns) {
   EXPECT_EQ(before, kNoMark);
   EXPECT_EQ(after, std::pair(int{ft_string}, "New"s));
   EXPECT_TRUE(std::filesystem::is_empty(here.path()));
+}
+
+// A name longer than any path is no file's name: nothing is looked up, and
+// the host tool says so.
+TEST_F(ModulePosixTest, ANameLongerThanAnyPathHasNoMark) {
+  const std::string name = File(std::string(PATH_MAX, 'n'));
+  WriteBytes(Settings(), "[Files]\n" + name + "=2\n");
+  EXPECT_EQ(Value(name), kNoMark);
+  const testing::ProgramRun run =
+      testing::RunProgram({OMBRELS_WDXQUERY_PATH, "--explain", OMBRELS_MODULE_PATH, name});
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_NE(run.output.find("\n  the name is " + std::to_string(name.size()) +
+                            " bytes long, longer than any path"),
+            std::string::npos)
+      << run.output.substr(0, 400);
+  EXPECT_NE(run.output.find("\n  module: -3 (ft_fieldempty) \"\", the same\n"), std::string::npos);
 }
 
 // File names are bytes: names that differ only in bytes that are no UTF-8
