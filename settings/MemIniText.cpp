@@ -158,7 +158,7 @@ std::vector<std::u16string> KeysIn(Text text, std::u16string_view section) {
   text = text.Before(text.ZeroBefore(text.size()));
   std::size_t reach = 0;
   ForEachLine(text, section, u"", reach, [&](std::size_t begin, std::size_t end) {
-    std::size_t equals = std::min(text.Find('=', begin), end);
+    std::size_t equals = text.Before(end).Find('=', begin);  // (not beyond the line)
     if (equals == end) return;
     Trim(text, begin, equals);
     keys.push_back(text.Copy(begin, equals));
