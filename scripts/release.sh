@@ -11,6 +11,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 [[ $# -eq 0 ]] || { echo "usage: $0" >&2; exit 2; }
 "$root/scripts/deps.sh" release
+# The headers of the .deb's members keep their files' modes, which the umask
+# would set.
+umask 0022
 builds="$root/build"
 out="$builds/release"
 mkdir -p "$builds"
