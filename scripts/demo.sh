@@ -4,7 +4,7 @@
 # temporary folder.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/deps.sh" native
+"$root/scripts/deps.sh" build
 
 build="$root/build/demo"
 mkdir -p "$build"

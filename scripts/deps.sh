@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
 # Makes sure the Debian packages a build needs are installed.
-#   scripts/deps.sh native     compiler, CMake, GoogleTest, ICU (a test oracle only)
+#   scripts/deps.sh build      compiler and CMake: the native module and
+#                              tool alone (the demo)
+#   scripts/deps.sh native     the same with Ninja, GoogleTest and ICU (a test
+#                              oracle only), for the native tests
+#   scripts/deps.sh release    what the release command builds with: both
+#                              compilers, Ninja, zip, dpkg-shlibdeps and file
 #   scripts/deps.sh sanitize   clang with its sanitizer and libFuzzer runtimes
 #   scripts/deps.sh lint       clang-tidy, cppcheck
 #   scripts/deps.sh bench      Google Benchmark
@@ -25,7 +30,9 @@
 set -euo pipefail
 
 declare -A packages=(
+  [build]="g++ cmake make"
   [native]="g++ cmake make ninja-build libgtest-dev binutils libicu-dev"
+  [release]="g++ cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 zip dpkg-dev file"
   [sanitize]="clang libclang-rt-14-dev"
   [lint]="clang-tidy cppcheck"
   [bench]="libbenchmark-dev python3 python3-matplotlib"

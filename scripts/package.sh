@@ -1,32 +1,39 @@
 #!/usr/bin/env bash
-# Writes the zip the host's plugin installer takes:
-#   scripts/package.sh TC_Ombrels.wdx TC_Ombrels.wdx64 WDXQUERY32.EXE WDXQUERY64.EXE VERSION OUTPUT.zip
-# The host tool of each bitness goes in beside the modules, as wdxquery.exe
-# (32-bit) and wdxquery64.exe (64-bit): each loads the module of its own
-# bitness from its own folder when no module is named.
-# VERSION (the project's, major.minor.patch) goes into the readme. Every
-# entry is dated from SOURCE_DATE_EPOCH, by default the time of the last
-# commit (outside a git checkout, the date of the top CMakeLists.txt), and
-# has the same mode whatever the umask: one commit always gives the same zip.
+# Packs the plugin zip that packaging/plugin-zip.list declares:
+#   scripts/package.sh WIN32-BUILD WIN64-BUILD OUTPUT.zip
+# from the two Windows Release build folders and the source tree. Every
+# entry is dated from SOURCE_DATE_EPOCH (cmake/SourceDateEpoch.cmake) and
+# has mode 0644 whatever the umask: one commit always gives the same zip.
+# (Not CPack: its ZIP generator gives each entry extra fields with owner and
+# times and orders the entries itself; zip -X writes plain entries in the
+# list's order.)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-[[ $# -eq 6 ]] || { echo "usage: $0 WDX WDX64 WDXQUERY32.EXE WDXQUERY64.EXE VERSION OUTPUT.zip" >&2; exit 2; }
-wdx=$1 wdx64=$2 tool32=$3 tool64=$4 version=$5 out=$6
-[[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || { echo "package: bad version '$version'" >&2; exit 2; }
-for f in "$wdx" "$wdx64" "$tool32" "$tool64"; do
-  [[ -f "$f" ]] || { echo "package: no file at $f" >&2; exit 1; }
-done
+[[ $# -eq 3 ]] || { echo "usage: $0 WIN32-BUILD WIN64-BUILD OUTPUT.zip" >&2; exit 2; }
+declare -A builds=([win32]=$1 [win64]=$2)
+out=$3
+fail() { echo "package: $*" >&2; exit 1; }
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "${builds[win64]}/CMakeCache.txt")
+[[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "no project version in ${builds[win64]}/CMakeCache.txt"
 SOURCE_DATE_EPOCH=$(cmake -P "$root/cmake/SourceDateEpoch.cmake")
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
-cp "$wdx" "$stage/TC_Ombrels.wdx"
-cp "$wdx64" "$stage/TC_Ombrels.wdx64"
-cp "$tool32" "$stage/wdxquery.exe"
-cp "$tool64" "$stage/wdxquery64.exe"
-cp "$root/packaging/pluginst.inf" "$stage/"
-sed "s/@VERSION@/$version/g" "$root/packaging/readme.txt.in" >"$stage/readme.txt"
-cp "$root/LICENSE" "$stage/LICENSE"
-entries=(pluginst.inf readme.txt LICENSE TC_Ombrels.wdx TC_Ombrels.wdx64 wdxquery.exe wdxquery64.exe)
+entries=()
+while read -r name from; do
+  [[ -z "$name" || "$name" == \#* ]] && continue
+  [[ -n "$from" ]] || fail "packaging/plugin-zip.list: no file for $name"
+  case "$from" in
+    win32/* | win64/*) file="${builds[${from%%/*}]}/${from#*/}" ;;
+    *) file="$root/$from" ;;
+  esac
+  [[ -f "$file" ]] || fail "no file at $file (for $name)"
+  if [[ "$from" == *.in ]]; then
+    sed "s/@VERSION@/$version/g" "$file" >"$stage/$name"
+  else
+    cp "$file" "$stage/$name"
+  fi
+  entries+=("$name")
+done <"$root/packaging/plugin-zip.list"
 (cd "$stage" && chmod 0644 "${entries[@]}" && touch -d "@$SOURCE_DATE_EPOCH" "${entries[@]}")
 rm -f "$out"
 out_abs=$(cd "$(dirname "$out")" && pwd)/$(basename "$out")

@@ -1,12 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs every test, through the CMake workflow presets (see
-# CMakePresets.json): native, lint, linux (install, Debian package, the
-# column in Double Commander), sanitize (ASan, UBSan, fuzzing), tsan, then
-# win32 and win64 side by side (their tests under wine), and the plugin zip.
-# What CMake cannot do stays here: the packages and the locale of code page
-# 932 (scripts/deps.sh, one apt run, first), CPU emulation for the 32-bit
-# wine where the kernel runs no i386 programs, and the zip, made from both
-# Windows builds.
+# Builds and runs every test: the workflow presets of CMakePresets.json, then
+# the release (scripts/release.sh) and the checks of what it ships.
+# CONTRIBUTING.md ("What the test command runs") tells what each part is.
 #   --skip-windows   leave out the Windows part (a quick local run; never in CI)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -56,7 +51,7 @@ step "Packages"
 # Every package in one apt run, before the first build: apt then picks
 # versions of the shared libraries that both architectures (wine32 is
 # i386) can have. The static checks need the Windows set's headers.
-"$root/scripts/deps.sh" native package host lint sanitize windows
+"$root/scripts/deps.sh" native package host lint sanitize windows release
 
 step "Native builds and tests"
 workflow native
@@ -113,26 +108,36 @@ wine32_pid=
 cat "$builds/win32-run.log"
 [[ $win64_status == 0 && $win32_status == 0 ]] || exit 1
 
-step "Plugin zip"
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$builds/win64/CMakeCache.txt")
-zip_files=("$builds/win32/TC_Ombrels.wdx" "$builds/win64/TC_Ombrels.wdx64"
-  "$builds/win32/wdxquery.exe" "$builds/win64/wdxquery.exe")
-"$root/scripts/package.sh" "${zip_files[@]}" "$version" "$builds/TC_Ombrels.zip"
-zip_checks=0
-# The date the zip must carry: SOURCE_DATE_EPOCH, by default the last commit's.
-epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || stat -c %Y CMakeLists.txt)}
-"$root/tests/check_package.sh" "$builds/TC_Ombrels.zip" "${zip_files[@]}" "$version" "$epoch"
-zip_checks=$((zip_checks + 1))
-(umask 0077 && "$root/scripts/package.sh" "${zip_files[@]}" "$version" \
-  "$builds/TC_Ombrels-again.zip" >/dev/null)
-cmp "$builds/TC_Ombrels.zip" "$builds/TC_Ombrels-again.zip" ||
-  { echo "test: the zip differs when packed a second time" >&2; exit 1; }
-echo "ok TC_Ombrels.zip: packed again, the same"
-zip_checks=$((zip_checks + 1))
+step "Release, and what it ships"
+# The release command as a user runs it; then its zip is checked against the
+# tested Windows builds, its package against the one the package checks
+# passed, and a second run, with another umask, must write the same bytes.
+release="$builds/release"
+"$root/scripts/release.sh"
+release_checks=0
+"$root/tests/check_package.sh" "$release/TC_Ombrels.zip" "$builds/win32" "$builds/win64"
+release_checks=$((release_checks + 1))
+deb=$(cd "$release" && echo tc-ombrels_*.deb)
+cmp "$release/$deb" "$builds/linux/check/first/$deb" ||
+  { echo "test: the release's $deb is not the package that the package checks passed" >&2; exit 1; }
+rm -rf "$builds/release.first"
+cp -a "$release" "$builds/release.first"
+(umask 0077 && "$root/scripts/release.sh" >/dev/null)
+for file in TC_Ombrels.zip "$deb" SHA256SUMS; do
+  cmp "$builds/release.first/$file" "$release/$file" ||
+    { echo "test: the release's $file differs when made a second time" >&2; exit 1; }
+done
+(cd "$release" && sha256sum --quiet -c SHA256SUMS) || { echo "test: SHA256SUMS does not match" >&2; exit 1; }
+echo "ok release: $deb is the tested package; made again, the same bytes; SHA256SUMS holds"
+release_checks=$((release_checks + 1))
 # The zipped tools, unpacked as the installer would, each under its wine in
-# its build's prefix, with a time limit.
-limit=$(sed -n 's/^OMBRELS_WINE_LIMIT:INTERNAL=//p' "$builds/win32/CMakeCache.txt")
-limit=$((2 * ${limit:-300}))
+# its build's prefix, for twice as long as one program of the Windows tests
+# may run (their TIMEOUT, from CTest).
+limit=$(ctest --test-dir "$builds/win32" --show-only=json-v1 | python3 -c '
+import json, sys
+print(max(int(p["value"]) for t in json.load(sys.stdin)["tests"] for p in t.get("properties", [])
+          if p["name"] == "TIMEOUT"))')
+limit=$((2 * limit))
 # (A server that stays up for the check: no wine of it starts while the
 # server of the one before is ending after its idle time.)
 for bits_wine in 64:wine64 32:wine; do
@@ -140,11 +145,11 @@ for bits_wine in 64:wine64 32:wine; do
   export WINEPREFIX="$builds/win$bits/wineprefix" WINEDEBUG=-all WINEARCH=win$bits \
     WINEDLLOVERRIDES="mscoree,mshtml="
   /usr/lib/wine/wineserver -p
-  timeout -k 10 "$limit" "$root/tests/check_zip_tools.sh" "$builds/TC_Ombrels.zip" "$bits" "$wine" ||
+  timeout -k 10 "$limit" "$root/tests/check_zip_tools.sh" "$release/TC_Ombrels.zip" "$bits" "$wine" ||
     { echo "test: the zipped $bits-bit tool failed or did not end within $limit s" >&2; exit 1; }
   timeout 30 /usr/lib/wine/wineserver -k || true
-  zip_checks=$((zip_checks + 1))
+  release_checks=$((release_checks + 1))
 done
 echo
 echo "Windows part took $((SECONDS - windows_start)) s"
-python3 "$root/scripts/junit_summary.py" "$builds"/junit/*.xml "zip:$zip_checks"
+python3 "$root/scripts/junit_summary.py" "$builds"/junit/*.xml "zip:$release_checks"

@@ -10,9 +10,12 @@ else()
 endif()
 set(wine ${CMAKE_CROSSCOMPILING_EMULATOR})
 
-# Where this kernel runs no i386 programs, the 32-bit wine runs under CPU
-# emulation (qemu-user in binfmt_misc), several times slower: that is
-# decided here, when the build is configured.
+# How long one program may run under wine: OMBRELS_WINE_LIMIT seconds, or
+# when it is empty 300, and 900 where this kernel runs no i386 programs and
+# the 32-bit wine runs under CPU emulation (qemu-user in binfmt_misc),
+# several times slower: that is decided here, when the build is configured.
+set(OMBRELS_WINE_LIMIT "" CACHE STRING
+    "Seconds one program may run under wine (empty: 300, or 900 under CPU emulation)")
 set(emulated OFF)
 if(bits EQUAL 32)
   file(GLOB entries /proc/sys/fs/binfmt_misc/*)
@@ -25,22 +28,28 @@ if(bits EQUAL 32)
     endif()
   endforeach()
 endif()
-if(emulated)
+if(OMBRELS_WINE_LIMIT)
+  set(limit ${OMBRELS_WINE_LIMIT})
+elseif(emulated)
   set(limit 900)
 else()
   set(limit 300)
 endif()
+if(NOT limit MATCHES "^[0-9]+$" OR limit LESS 120)
+  message(FATAL_ERROR "OMBRELS_WINE_LIMIT is '${limit}': a number of seconds, at least 120")
+endif()
 # The script that runs a program ends it a little earlier than CTest would,
-# so that what the program wrote until then is shown.
+# so that what the program wrote until then is shown; the prefix's setup
+# leaves a minute of that for the wine server to end. (The test command
+# reads the limit back from the tests' TIMEOUT property.)
 math(EXPR inner_limit "${limit} - 20")
-# (The test command reads it for the zipped tools' check.)
-set(OMBRELS_WINE_LIMIT ${limit} CACHE INTERNAL "Seconds a program may run under wine")
+math(EXPR boot_limit "${inner_limit} - 60")
 message(STATUS "Tests under ${wine} (emulated: ${emulated}), at most ${limit} s each")
 
 set(wine_env "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix" WINEDEBUG=-all WINEARCH=win${bits}
     "WINEDLLOVERRIDES=mscoree,mshtml=")
 add_test(NAME wine${bits}_prefix_setup
-  COMMAND ${CMAKE_COMMAND} -DACTION=setup -DWINE=${wine} -DARCH=win${bits} -DTIMEOUT=${inner_limit}
+  COMMAND ${CMAKE_COMMAND} -DACTION=setup -DWINE=${wine} -DARCH=win${bits} -DTIMEOUT=${boot_limit}
           -P ${CMAKE_CURRENT_SOURCE_DIR}/WinePrefix.cmake)
 add_test(NAME wine${bits}_prefix_cleanup
   COMMAND ${CMAKE_COMMAND} -DACTION=cleanup -DWINE=${wine} -P ${CMAKE_CURRENT_SOURCE_DIR}/WinePrefix.cmake)

@@ -1,7 +1,9 @@
 # The wine prefix that the tests of a Windows build share (a CTest fixture):
-#   cmake -DACTION=setup|cleanup -DWINE=... -DARCH=win32|win64 [-DTIMEOUT=S] -P WinePrefix.cmake
+#   cmake -DACTION=setup -DWINE=... -DARCH=win32|win64 -DTIMEOUT=S -P WinePrefix.cmake
+#   cmake -DACTION=cleanup -DWINE=... -P WinePrefix.cmake
 # with WINEPREFIX in the environment. setup makes the prefix when it is
-# missing and checks its bitness; cleanup ends the prefix's wine server.
+# missing (wineboot may take TIMEOUT seconds, the server then one minute)
+# and checks its bitness; cleanup ends the prefix's wine server.
 set(prefix "$ENV{WINEPREFIX}")
 get_filename_component(wineserver "${WINE}" DIRECTORY)
 set(wineserver "${wineserver}/wineserver")
@@ -12,14 +14,12 @@ if(ACTION STREQUAL "cleanup")
   execute_process(COMMAND "${wineserver}" -w TIMEOUT 30 OUTPUT_QUIET ERROR_QUIET)
   return()
 endif()
-if(NOT TIMEOUT)
-  set(TIMEOUT 86400)
+if(NOT TIMEOUT MATCHES "^[0-9]+$")
+  message(FATAL_ERROR "setup needs -DTIMEOUT=SECONDS, the time wineboot may take")
 endif()
-# wineboot, then at most a minute for the server to end
-math(EXPR boot_limit "${TIMEOUT} - 60")
 if(NOT EXISTS "${prefix}/system.reg")
   execute_process(COMMAND "${WINE}" wineboot -i RESULT_VARIABLE rc
-                  OUTPUT_VARIABLE out ERROR_VARIABLE out TIMEOUT ${boot_limit})
+                  OUTPUT_VARIABLE out ERROR_VARIABLE out TIMEOUT ${TIMEOUT})
   if(NOT rc EQUAL 0)
     if("${rc}${out}" MATCHES "Exec format error")
       message(FATAL_ERROR "${WINE} cannot start: this kernel runs no i386 programs. "
