@@ -47,7 +47,7 @@ enum Mode { kShared, kPerUser };
 // asked in small letters, the others stored in small letters and asked in
 // capitals, so that no single trick of case suits the whole store);
 // periodic (made to defeat a search: keys of one short period, asked for
-// names of the same period, longer than the keys' runs).
+// names of that period alone, longer than the keys' runs).
 enum Shape { kSpread, kCamera, kStart, kMiddle, kEnd, kNonAscii, kCase, kPeriodic, kShapeCount };
 constexpr const char* kEncodingNames[] = {"ansi", "utf8bom", "utf16le"};
 constexpr const char* kModeNames[] = {"shared", "peruser"};
@@ -357,29 +357,31 @@ Store FolderStore(Shape shape, std::mt19937& random, int entries, std::vector<st
   return store;
 }
 
-// Keys of one period: "/srv/", "a/" 97 times, "b", a number; half of the
-// panel asks for them, the other half for names of the same period with a
-// longer run ("a/" 127 times) that no key holds.
+// Keys of one period, "/a" 97 times, then "b" and a number; half of the
+// panel asks for them, the other half for names of that period alone, 240
+// to 270 units long, which no key holds: every window of a search that
+// compares from the name's start goes a long way before it fails.
 Store PeriodicStore(std::mt19937& random, int entries, std::vector<std::string>& panel) {
-  std::string keyRun, nameRun;
-  for (int n = 0; n < 97; ++n) keyRun += "a/";
-  for (int n = 0; n < 127; ++n) nameRun += "a/";
-  const auto name = [](const std::string& run, int number) {
+  const auto periodic = [](int units) {
+    std::string text;
+    while (static_cast<int>(text.size()) < units) text += "/a";
+    return text;
+  };
+  const auto key = [&](int number) {
     char digits[16];
     std::snprintf(digits, sizeof digits, "%05d", number);
-    return "/srv/" + run + digits + ".txt";
+    return periodic(194) + "b" + digits;
   };
   Store store;
   store.text = "[Files]\r\n";
   for (int n = 0; n < entries; ++n) {
-    const std::string key = name(keyRun + "b", n);
     const int mark = MarkNumber(random);
-    store.text += key + "=" + std::to_string(mark) + "\r\n";
-    store.last[key] = mark;
+    store.text += key(n) + "=" + std::to_string(mark) + "\r\n";
+    store.last[key(n)] = mark;
   }
   for (int i = 0; i < kPanelSize; ++i) {
-    const int number = static_cast<int>(random() % static_cast<unsigned>(entries));
-    panel.push_back(i % 2 ? name(nameRun, number) : name(keyRun + "b", number));
+    panel.push_back(i % 2 ? periodic(240 + 2 * (i % 16))
+                          : key(static_cast<int>(random() % static_cast<unsigned>(entries))));
   }
   return store;
 }
