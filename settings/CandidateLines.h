@@ -105,6 +105,7 @@ inline std::vector<UnitSet> Places(const Utf8Text& text, std::u16string_view nam
     return held.emplace_back(bytes, lines.find(bytes) != std::string_view::npos).second;
   };
   std::vector<UnitSet> places;
+  places.reserve(name.size());
   for (std::size_t i = 0; i < name.size(); ++i) {
     const char16_t c = name[i];
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
@@ -149,7 +150,10 @@ template <typename Text>
 class Search {
  public:
   Search(const Text& text, std::u16string_view name, std::size_t from, std::size_t to)
-      : text_(text), places_(Places(text, name, from, to)), from_(from) {
+      : text_(text),
+        places_(Places(text, name, from, to)),
+        from_(from),
+        mask_(to - from < kSmallRange ? kHashes / 4 - 1 : kHashes - 1) {
     for (std::size_t k = 0, run = 0; k < places_.size(); ++k) {
       run = places_[k].size == 0 ? 0 : run + 1;
       if (run > size_) start_ = k + 1 - run, size_ = run;
@@ -166,12 +170,12 @@ class Search {
         for (j = 0; j < kGram && ++pick[j] == At(k + j).size; ++j) pick[j] = 0;
       }
     };
-    again_.fill(static_cast<std::uint16_t>(size_ - kGram + 1));
+    std::fill_n(again_.begin(), mask_ + 1, static_cast<std::uint16_t>(size_ - kGram + 1));
     for (std::size_t k = 0; k + kGram < size_; ++k)
       forEachGram(k, [&](std::size_t hash) {
         again_[hash] = std::min(again_[hash], static_cast<std::uint16_t>(size_ - kGram - k));
       });
-    shift_ = again_;
+    std::copy_n(again_.begin(), mask_ + 1, shift_.begin());
     forEachGram(size_ - kGram, [&](std::size_t hash) { shift_[hash] = 0; });
   }
 
@@ -209,7 +213,10 @@ class Search {
 
  private:
   static constexpr std::size_t kGram = 2;  // units that pick a shift
-  static std::size_t Hash(std::size_t hash, char16_t u) { return (hash * 31 + u) & 4095; }
+  // Hashes of kGram units; a range under kSmallRange uses a quarter of them,
+  // whose tables cost less to fill.
+  static constexpr std::size_t kHashes = 4096, kSmallRange = 64 * 1024;
+  std::size_t Hash(std::size_t hash, char16_t u) const { return (hash * 31 + u) & mask_; }
   const UnitSet& At(std::size_t k) const { return places_[start_ + k]; }
 
   // Units compared after the guard, for each unit the windows went over,
@@ -218,13 +225,14 @@ class Search {
 
   const Text& text_;
   std::vector<UnitSet> places_;  // the whole name's; the search is `size_` from `start_`
-  std::size_t from_;
+  std::size_t from_, mask_;
   std::size_t start_ = 0, size_ = 0, guard_ = 0;
   std::size_t compared_ = 0;
   bool costly_ = false;
   // Shifts by the hash of the window's last kGram units; `again_` the
   // same without the name's last kGram units, for a window that failed.
-  std::array<std::uint16_t, 4096> shift_{}, again_{};
+  // Only the first mask_ + 1 of each are filled and read.
+  std::array<std::uint16_t, kHashes> shift_, again_;
 };
 
 // Each line of text[from, to) where the search finds a place to `each(begin,

@@ -130,23 +130,17 @@ bool IsPlainName(const std::string& name) {
 std::optional<std::string> KeyFolder(RegistryRoot root, const std::string& subKey) {
   std::string folder = RegistryRootFolder();
   folder += root == RegistryRoot::LocalMachine ? "/HKEY_LOCAL_MACHINE" : "/HKEY_CURRENT_USER";
-  std::string part;
-  const auto flush = [&] {
-    if (part.empty()) return true;
-    if (!IsPlainName(part)) return false;
-    folder += '/';
-    folder += part;
-    part.clear();
-    return true;
-  };
-  for (char c : subKey) {
-    if (c == '\\') {
-      if (!flush()) return std::nullopt;
-    } else {
-      part += c;
+  // Each part between backslashes, empty ones left out.
+  for (std::size_t at = 0; at <= subKey.size();) {
+    const std::size_t end = std::min(subKey.find('\\', at), subKey.size());
+    const std::string part = subKey.substr(at, end - at);
+    if (!part.empty()) {
+      if (!IsPlainName(part)) return std::nullopt;
+      folder += '/';
+      folder += part;
     }
+    at = end + 1;
   }
-  if (!flush()) return std::nullopt;
   return folder;
 }
 
