@@ -57,11 +57,12 @@ struct Utf8Text {
     return platform::EncodeUnit(unit, '\0', out);
   }
   // How many bytes of text[from, to) are the name's first bytes, up to the
-  // start of one of its characters. The name is well-formed: its characters
-  // before that place are whole in the text and decode alike.
+  // start of one of its characters (a byte that is no continuation byte, or
+  // the name's start: a name may begin with the escape of one), so that its
+  // characters before that place are whole in the text and decode alike.
   std::size_t Same(std::size_t from, std::size_t to, const Utf8Text& name) const {
     std::size_t same = SharedBytes(bytes.substr(from, to - from), name.bytes);
-    while (same < name.size() && (name[same] & 0xC0) == 0x80) --same;
+    while (same > 0 && same < name.size() && (name[same] & 0xC0) == 0x80) --same;
     return same;
   }
   // The character at `i` upper-cased, its one or two UTF-16 units in one

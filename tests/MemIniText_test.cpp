@@ -60,6 +60,10 @@ TEST(MemIniText, ByteOrderMarksSelectTheEncoding) {
   EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\nk\x80=1", u"S", u"K\xDC81"), std::nullopt);
   EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\nk\x80=1", u"S", u"K\uFFFD"), std::nullopt);
   EXPECT_EQ(Lookup("\xEF\xBB\xBF[S\xFE]\nk=1", u"S\xDCFE", u"k"), u"1");
+  // A name that begins with the escape of a continuation byte.
+  EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\n=3\n", u"S", u"\xDC9A"), std::nullopt);
+  EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\n\x9A=3\n", u"s", u"\xDC9A"), u"3");
+  EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\n\x9B=3\n", u"s", u"\xDC9A"), std::nullopt);
   // Keys of characters at the edges of each UTF-8 length.
   const std::u16string edges = u"\u007F\u0080\u07FF\u0800\uFFFC";
   EXPECT_EQ(Lookup("\xEF\xBB\xBF[S]\n" + platform::Utf16ToUtf8(edges) + "=1", u"S", edges), u"1");

@@ -1,5 +1,6 @@
 // Registry data of any bytes: the install directory is the data up to its
-// first zero byte, and the settings path is built from it unchanged.
+// first zero byte, and the settings path is built from it unchanged; a
+// directory longer than any path is refused.
 #include <cstdlib>
 #include <string>
 
@@ -23,6 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static ombrels::platform::ScopedOs scoped(os);
   os.data = std::string(reinterpret_cast<const char*>(data), size);
   const std::string expected = os.data->substr(0, os.data->find('\0'));
+  if (expected.size() > ombrels::platform::kLongestPath) {
+    try {
+      ombrels::GetInstallDir();
+      std::abort();
+    } catch (const ombrels::InstallDirTooLong&) {
+      return 0;
+    }
+  }
   if (ombrels::GetInstallDir() != expected) std::abort();
   if (ombrels::GetSharedSettingsFilePath() !=
       expected + ombrels::platform::kPathSeparator + "settings.ini")

@@ -56,12 +56,14 @@ struct FuzzOs : ombrels::testing::ForwardingOs {
   std::optional<std::string> AppDataFolder() override { return appData; }
 };
 
-// `text` repeated up to `size` bytes (nothing when it is empty).
+// `text` repeated up to `size` bytes (nothing when it is empty), doubling.
 std::string Repeated(const std::string& text, std::size_t size) {
-  std::string out;
-  if (text.empty()) return out;
+  std::string out = text.size() <= size ? text : std::string();
+  if (out.empty()) return out;
   out.reserve(size);
-  while (out.size() + text.size() <= size) out += text;
+  while (2 * out.size() <= size) out += out;
+  const std::size_t whole = (size - out.size()) / text.size() * text.size();
+  out += out.substr(0, whole);
   return out;
 }
 
@@ -80,22 +82,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   os.family = input.ConsumeBool() ? ombrels::platform::PlatformFamily::Windows95
                                   : ombrels::platform::PlatformFamily::WindowsNT;
   const int maxlen = input.ConsumeIntegralInRange<int>(-2, 300);
+  // (Taken before the last file takes the rest of the bytes.)
+  const int scale = input.ConsumeIntegralInRange<int>(0, 22);
   const std::string fileName = input.ConsumeRandomLengthString(64);
   os.files.clear();
   os.files[install + sep + "settings.ini"] = input.ConsumeRandomLengthString(400);
   os.files["home" + sep + "Quorvel Ombrels" + sep + "anna.ini"] =
       input.ConsumeRandomLengthString(400);
   os.files[install + sep + "langs" + sep + "Default"] = input.ConsumeRandomLengthString(400);
-  os.files[install + sep + "langs" + sep + input.ConsumeRandomLengthString(8)] =
-      input.ConsumeRemainingBytesAsString();
+  const std::string language = input.ConsumeRandomLengthString(8);
+  os.files[install + sep + "langs" + sep + language] = input.ConsumeRemainingBytesAsString();
 
-  // Scaled up: each text repeated to 2^scale bytes, for the inputs that
-  // once took quadratic time or memory beyond the bound.
+  // Scaled up: each text repeated to 2^scale bytes, the name no longer
+  // than a path, for the inputs that once took quadratic time or memory
+  // beyond the bound.
   std::string name = fileName;
-  if (const int scale = input.ConsumeIntegralInRange<int>(0, 22); scale > 10) {
+  if (scale > 10) {
     const std::size_t size = std::size_t{1} << scale;
     os.registry = Repeated(os.registry, size);
-    name = Repeated(name, size);
+    name = Repeated(name, std::min(size, ombrels::platform::kLongestPath));
     for (auto& [file, bytes] : os.files) bytes = Repeated(bytes, size);
   }
   std::size_t largest = os.registry.size();
