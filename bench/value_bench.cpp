@@ -688,7 +688,7 @@ void RegisterAll() {
             benchmark::RegisterBenchmark(name, function)
                 ->Args({entries, shape, mode, encoding})
                 ->Unit(benchmark::kMicrosecond)
-                ->MinTime(entries == 100     ? 0.05
+                ->MinTime(entries == 100     ? 0.2
                           : entries == 10000 ? 0.15
                                              : 0.25);
           }
