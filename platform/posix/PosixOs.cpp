@@ -49,8 +49,10 @@ std::string ErrorText(int error) {
   return buffer;
 }
 
+// The file's status; nullopt, with errno telling why, when there is none.
 std::optional<struct stat> StatOf(const std::string& path) {
   struct stat st {};
+  if (path.empty()) errno = ENOENT;
   if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
   return st;
 }
@@ -68,7 +70,6 @@ int NotRegular(const struct stat& st) { return S_ISDIR(st.st_mode) ? EISDIR : EI
 // keep the read going.
 FileBytes ReadRegular(const std::string& path) {
   FileBytes result;
-  errno = ENOENT;  // (for an empty path, which is no file)
   auto st = StatOf(path);
   if (!st || S_ISDIR(st->st_mode)) {
     result.error = ErrorText(st ? EISDIR : errno);
