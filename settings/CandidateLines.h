@@ -215,7 +215,7 @@ class Search {
   static constexpr std::size_t kGram = 2;  // units that pick a shift
   // Hashes of kGram units; a range under kSmallRange uses a quarter of them,
   // whose tables cost less to fill.
-  static constexpr std::size_t kHashes = 4096, kSmallRange = std::size_t{64} << 10;
+  static constexpr std::size_t kHashes = 4096, kSmallRange = 64 * std::size_t{1024};
   std::size_t Hash(std::size_t hash, char16_t u) const { return (hash * 31 + u) & mask_; }
   const UnitSet& At(std::size_t k) const { return places_[start_ + k]; }
 

@@ -52,7 +52,7 @@ std::string ErrorText(int error) {
 // The file's status; nullopt, with errno telling why, when there is none.
 std::optional<struct stat> StatOf(const std::string& path) {
   struct stat st {};
-  if (path.empty()) errno = ENOENT;
+  errno = ENOENT;  // (an empty path names no file; stat sets its own reason)
   if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
   return st;
 }
