@@ -82,9 +82,10 @@ Work Search(const std::string& bytes, int encoding, std::u16string_view name) {
 
 TEST(CandidateLines, WorkIsLinearOnTextMadeToDefeatTheSearch) {
   // Periods of one to eight units, some of them letters in the other case
-  // than the name's, some two bytes long in UTF-8.
-  const std::u16string periods[] = {u"a",     u"/a",     u"aB/",          u"/\u00E9/a",
-                                    u"ab/Cd", u"a/bc/d", u"/a\u00C9bC/d", u"abcdefg/"};
+  // than the name's, some two bytes long in UTF-8; "~\u00BD" hashes to the
+  // last entry of the shift tables (4095) in UTF-16.
+  const std::u16string periods[] = {u"a",      u"/a",      u"aB/",          u"/\u00E9/a", u"ab/Cd",
+                                    u"a/bc/d", u"~\u00BD", u"/a\u00C9bC/d", u"abcdefg/"};
   const std::size_t lengths[] = {2, 3, 5, 16, 100, 700, 4096};
   constexpr std::size_t kLinear = 8;  // reads per unit of the text and the name
   std::size_t cases = 0, worst = 0;
@@ -142,6 +143,21 @@ TEST(CandidateLines, WorkIsLinearOnTextMadeToDefeatTheSearch) {
     }
   }
   std::printf("%zu cases, at most %.2f reads per unit\n", cases, worst / 100.0);
+}
+
+// A folder's mark among the marks of its files, whose lines all hold its
+// name: the later half passes some thousands of them from its search and
+// the rest line by line, down to the folder's own line at the end.
+TEST(CandidateLines, EveryLineHoldsTheName) {
+  std::u16string text = u"[S]\n";
+  for (int n = 0; n < 20000; ++n) text += u"/Dir/f" + std::u16string(1, u'a' + n % 26) + u"=1\n";
+  text += u"/dir=5\n";
+  for (int encoding = 0; encoding < 3; ++encoding) {
+    const std::string mark = encoding == 0   ? "\xEF\xBB\xBF"
+                             : encoding == 1 ? "\xFF\xFE"
+                                             : "\xFE\xFF";
+    EXPECT_EQ(MemIniText(mark + Bytes(text, encoding)).Find(u"S", u"/DIR"), u"5") << encoding;
+  }
 }
 
 }  // namespace

@@ -313,6 +313,18 @@ TEST(CandidateLines, ReportEveryLineThatHoldsTheName) {
     for (const auto& key : keys) check(bytes, key);
   });
   ForEachShortText([&](const std::string& bytes) { check(bytes, u"=\u00C9i"); });
+  // Units at the edges of the UTF-8 lengths, and characters beyond U+FFFF
+  // whose pairs begin or end their ranges, some of their low surrogates
+  // among the escapes (U+DC80 to U+DCFF), in a name with runs around them.
+  std::vector<std::u16string> edges = {u"\u007F", u"\u0080", u"\u07FF", u"\u0800"};
+  for (const char16_t high : {0xD800, 0xD801, 0xDBFF})
+    for (const char16_t low : {0xDC00, 0xDC80, 0xDCC0, 0xDCFF, 0xDFFF})
+      edges.push_back({high, low});
+  for (const std::u16string& edge : edges) {
+    const std::u16string line = u"[S]\nxAB" + edge + u"CDx=1\nab" + edge + u"\n";
+    for (const std::string& bytes : {Utf16(line, false), "\xEF\xBB\xBF" + Utf8(line)})
+      check(bytes, u"ab" + edge + u"cd");
+  }
   EXPECT_GT(holding, 20000u);
   EXPECT_GT(skipped, 20000u);
 }

@@ -1,11 +1,17 @@
 // What the POSIX stand-ins promise beyond the common contract.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sched.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <random>
 
 #include "platform/testing.h"
@@ -107,6 +113,69 @@ TEST(PosixOsDeathTest, DescriptorZeroIsAFileLikeAnyOther) {
         std::_Exit(file.ok && file.bytes == "x" && closedAgain ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
+}
+
+// Files that are not what their size says, as sysfs has them (each 4096
+// bytes by its size): one that holds less is read to its end; one whose
+// read fails (the loopback's link speed) is unreadable, with the system's
+// reason. Skipped where there are none.
+TEST(PosixOs, FilesThatAreNotWhatTheirSizeSays) {
+  const std::string shorter = "/sys/devices/system/cpu/online", failing = "/sys/class/net/lo/speed";
+  std::ifstream in(shorter, std::ios::binary);
+  const std::string held{std::istreambuf_iterator<char>(in), {}};
+  std::error_code error;
+  if (in && held.size() < std::filesystem::file_size(shorter, error) && !error) {
+    const platform::FileBytes file = Os().ReadWholeFile(Os().AnsiToWide(shorter));
+    EXPECT_TRUE(file.ok) << file.error;
+    EXPECT_EQ(file.bytes.view(), held);
+  }
+  const int fd = ::open(failing.c_str(), O_RDONLY);
+  char byte;
+  const bool fails = fd >= 0 && ::read(fd, &byte, 1) < 0;
+  const int why = errno;
+  if (fd >= 0) ::close(fd);
+  if (fails) {
+    const platform::FileBytes file = Os().ReadWholeFile(Os().AnsiToWide(failing));
+    EXPECT_FALSE(file.ok || file.absent);
+    EXPECT_EQ(file.error, std::strerror(why));
+  }
+  if (held.empty() && !fails) GTEST_SKIP() << "no such files here";
+}
+
+// In a working directory as deep as the system names one (a path of
+// PATH_MAX - 1 bytes), a relative name's full name begins with it.
+TEST(PosixOs, FullPathNameInTheDeepestWorkingDirectory) {
+  testing::TempDir dir;
+  std::string deep = dir.path().string();
+  for (std::size_t left; (left = PATH_MAX - 1 - deep.size()) > 0;)
+    deep += '/' + std::string(left > 202 ? 200 : left - 1, 'd');
+  std::filesystem::create_directories(deep);
+  const auto previous = std::filesystem::current_path();
+  ASSERT_EQ(::chdir(deep.c_str()), 0);
+  const std::u16string full = Os().FullPathName(u"x");
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(full, Os().AnsiToWide(deep + "/x"));
+}
+
+// A user id that the user database does not know, as a container may run
+// the host under, has no logon name. The id is taken in a user namespace
+// of its own, in a child; skipped where the system offers none.
+TEST(PosixOs, AUserIdWithoutAnEntryHasNoLogonName) {
+  constexpr uid_t kUnknown = 0x7FFF1234;
+  if (::getpwuid(kUnknown)) GTEST_SKIP() << "the user database knows " << kUnknown;
+  const std::string map = std::to_string(kUnknown) + " " + std::to_string(::geteuid()) + " 1";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const int fd = ::unshare(CLONE_NEWUSER) == 0 ? ::open("/proc/self/uid_map", O_WRONLY) : -1;
+    if (fd < 0 || ::write(fd, map.data(), map.size()) != static_cast<ssize_t>(map.size()) ||
+        ::close(fd) != 0 || ::geteuid() != kUnknown)
+      std::_Exit(2);
+    std::_Exit(Os().LogonName(253) == std::nullopt ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 2) GTEST_SKIP() << "no user namespace here";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
 }
 
 TEST(PosixOs, ProfileFilesAreReadInMemory) {

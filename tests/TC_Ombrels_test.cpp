@@ -178,6 +178,10 @@ TEST_F(ContentGetValueTest, FailuresInsideStopAtTheBoundary) {
   os_.failInLookup = true;  // caught by the lookup's guard: no mark
   EXPECT_EQ(Get("f"), ft_fieldempty);
   EXPECT_STREQ(buffer_, "");
+  std::optional<MarkText> steps;  // (as --explain shows them: nothing was read)
+  EXPECT_EQ(GetFieldValue("f", 0, buffer_, 2049, &steps), ft_fieldempty);
+  EXPECT_FALSE(steps->lookup.choice.installDir.read);
+  EXPECT_NE(steps->lookup.failure, "");
   os_.failInLookup = false;
   os_.failInConversion = true;  // caught at the export itself
   EXPECT_EQ(Get("f"), ft_fieldempty);

@@ -146,7 +146,18 @@ TEST(NtReader, LongValueIsCutTo2047Characters) {
 }
 
 TEST(NtReader, NumberGoesThroughTheHexRewriteAndAnsiText) {
-  NtOs os;
+  // A code page that best-fits the full-width digits to digits, as the
+  // single-byte code pages of Windows do.
+  struct BestFitOs : NtOs {
+    std::string WideToAnsi(std::u16string_view text) override {
+      std::string ansi;
+      for (const char16_t c : text)
+        ansi += c >= u'\uFF10' && c <= u'\uFF19' ? static_cast<char>('0' + (c - u'\uFF10'))
+                : c < 0x80                       ? static_cast<char>(c)
+                                                 : '?';
+      return ansi;
+    }
+  } os;
   platform::ScopedOs scoped(os);
   TTntIniFile ini(u"settings.ini");
   os.stored = u"0x1F";
@@ -155,6 +166,8 @@ TEST(NtReader, NumberGoesThroughTheHexRewriteAndAnsiText) {
   EXPECT_EQ(ini.ReadEntryNumber(u"S", u"present", 5), 5);
   os.stored = u"\u4E00";  // no digit in any single-byte code page
   EXPECT_EQ(ini.ReadEntryNumber(u"S", u"present", 5), 5);
+  os.stored = u"-\uFF14\uFF12";
+  EXPECT_EQ(ini.ReadEntryNumber(u"S", u"present", 5), -42);
   // Only a leading "0x" or "0X" is rewritten.
   os.stored = u"012";
   EXPECT_EQ(ini.ReadEntryNumber(u"S", u"present", 5), 12);

@@ -79,6 +79,9 @@ TEST_F(TranslationTest, NoUsableLanguageFileMeansEnglish) {
   Settings("[Translate]\nCurLang=Deutsch\n");
   os_.unreadable = {"I" + S + "langs" + S + "Deutsch"};
   EXPECT_EQ(Marks(), english_);
+  Translation steps;  // (as --explain shows them: why the file was not read)
+  EXPECT_EQ(Translate("Cool", &steps), u"Cool");
+  EXPECT_NE(steps.failure.find("Access is denied."), std::string::npos) << steps.failure;
 }
 
 // "CurLang" names a file in the "langs" folder and nothing else: a name
@@ -106,6 +109,8 @@ TEST_F(TranslationTest, CurLangNamesAFileInLangsOnly) {
                                  "CONIN$",
                                  "conout$",
                                  os_.WideToAnsi(u"COM\u00B9"),
+                                 os_.WideToAnsi(u"lpt\u00B2"),
+                                 os_.WideToAnsi(u"Com\u00B3.txt"),
                                  std::string(platform::kLongestPath + 1, 'x')};
   for (const std::string& name : refused) {
     os_.files[langs + name] = "[Dict]\nCool=Evil\n";

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
@@ -183,6 +184,16 @@ TEST_F(ModulePosixTest, ANameLongerThanAnyPathHasNoMark) {
             std::string::npos)
       << run.output.substr(0, 400);
   EXPECT_NE(run.output.find("\n  module: -3 (ft_fieldempty) \"\", the same\n"), std::string::npos);
+
+  // At the edge, as the system draws it: the longest name it takes for a
+  // path (slashes added until it says the name is too long) has its mark,
+  // one byte more has none.
+  std::string longest = File("a"), longer = longest;
+  for (struct stat st{}; ::stat(longer.c_str(), &st) == 0 || errno != ENAMETOOLONG;)
+    longest = longer, longer.insert(longer.rfind('/'), "/");
+  WriteBytes(Settings(), "[Files]\n" + longest + "=2\n" + longer + "=3\n");
+  EXPECT_EQ(Value(longest), std::pair(int{ft_string}, "Cool"s)) << longest.size() << " bytes";
+  EXPECT_EQ(Value(longer), kNoMark) << longer.size() << " bytes";
 }
 
 // File names are bytes: names that differ only in bytes that are no UTF-8
