@@ -145,6 +145,32 @@ TEST(CandidateLines, WorkIsLinearOnTextMadeToDefeatTheSearch) {
   std::printf("%zu cases, at most %.2f reads per unit\n", cases, worst / 100.0);
 }
 
+// On a store as users have them (CR LF line ends, ten thousand photos of
+// one folder), the search skips most of the text: it reads under a quarter
+// of its units, where passing every line reads each unit at least once.
+TEST(CandidateLines, AnOrdinaryStoreIsMostlySkipped) {
+  std::u16string text;
+  for (int n = 0; n < 10000; ++n) {
+    const std::string number = std::to_string(100000 + n).substr(1);
+    text += u"/home/anna/Pictures/2019-07 Lake/IMG_" +
+            std::u16string(number.begin(), number.end()) + u".JPG=" + char16_t(u'1' + n % 9) +
+            u"\r\n";
+  }
+  const std::u16string name = u"/home/anna/Pictures/2019-07 Lake/img_04242.jpg";
+  for (int encoding = 0; encoding < 3; ++encoding) {
+    const std::string bytes = Bytes(text, encoding);
+    const std::size_t units = encoding == 0 ? bytes.size() : text.size();
+    const Work work = Search(bytes, encoding, name);
+    EXPECT_LT(work.reads, units / 4) << encoding;
+    const std::size_t line = text.find(u"IMG_04242"), begin = text.rfind(u'\n', line) + 1;
+    EXPECT_EQ(
+        std::count(work.reported.begin(), work.reported.end(),
+                   encoding == 0 ? platform::Utf16ToUtf8(text.substr(0, begin)).size() : begin),
+        1)
+        << encoding;
+  }
+}
+
 // A folder's mark among the marks of its files, whose lines all hold its
 // name: the later half passes some thousands of them from its search and
 // the rest line by line, down to the folder's own line at the end.

@@ -137,6 +137,23 @@ TEST_F(TranslationTest, CurLangNamesAFileInLangsOnly) {
   EXPECT_EQ(MarkNameOf(2), doubleByte ? "Klasse" : "Cool");
 }
 
+// A failure that is no std::exception, from whatever the system layer
+// calls, stops where it is caught, and is named for --explain.
+TEST_F(TranslationTest, AFailureOfAnyKindIsCaughtAndNamed) {
+  Language("Deutsch", "Cool=Klasse\n");
+  Settings("[Translate]\nCurLang=Deutsch\n");
+  os_.raising = {"I" + S + "langs" + S + "Deutsch"};
+  Translation steps;
+  EXPECT_EQ(Translate("Cool", &steps), u"Cool");
+  EXPECT_EQ(steps.failure, "unknown failure");
+  EXPECT_EQ(steps.language.failure, "");
+  os_.raising = {settings_};
+  steps = {};
+  EXPECT_EQ(Translate("Cool", &steps), u"Cool");
+  EXPECT_EQ(steps.language.failure, "unknown failure");
+  EXPECT_EQ(steps.language.choice.failure, "unknown failure");  // (BasePerUser, same file)
+}
+
 TEST_F(TranslationTest, UnreadableSettingsMeanTheBareDefault) {
   Settings("[Translate]\nCurLang=Deutsch\n");
   os_.unreadable = {settings_};

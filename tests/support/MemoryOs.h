@@ -15,6 +15,7 @@ struct MemoryOs : ForwardingOs {
   std::optional<std::string> installDir;     // stored with its terminating zero
   std::map<std::string, std::string> files;  // ANSI name -> bytes
   std::set<std::string> unreadable;          // files that exist but cannot be opened
+  std::set<std::string> raising;             // files whose reading throws no std::exception
   std::set<std::string> directories;         // folders that exist
   std::set<std::string> uncreatable;         // folders whose creation fails
   std::vector<std::string> created;          // folders made, in order
@@ -43,6 +44,7 @@ struct MemoryOs : ForwardingOs {
     const std::string name = WideToAnsi(fileName);
     if (!files.count(name)) return {false, {}, "The system cannot find the file specified.", true};
     if (unreadable.count(name)) return {false, {}, "Access is denied."};
+    if (raising.count(name)) throw 42;
     return {true, files[name], {}, false, 1};
   }
   std::optional<std::string> LogonName(std::size_t capacity) override {
