@@ -550,7 +550,10 @@ def write_report(mutants, results, file_hash, equivalent, args, wall, ran):
             "time of a full run one mutant at a time (a mutant in a header rebuilds every "
             "unit that includes it, some 25 s)"
             + (f"; the last call ran {ran} mutants in {wall / 60:.0f} min." if wall else "."),
-            "- Reproduce: `scripts/mutate.py --fresh` (without `--fresh` it reuses the kept "
+            "- Reproduce: `scripts/mutate.py"
+            + (" --files " + " ".join(args.files) if args.files else "")
+            + (f" --sample {args.sample} --seed {args.seed}" if args.sample else "")
+            + " --fresh` (without `--fresh` it reuses the kept "
             "results: a result holds while its file is unchanged; survivors run again when the "
             "tests change).",
             ""]
