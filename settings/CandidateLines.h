@@ -187,7 +187,9 @@ class Search {
   bool Costly() const { return costly_; }
 
   // Whether a match may end at `end` and start size() units before it: one
-  // window of the search. When it may not, `end` moves on.
+  // window of the search. When it may not, `end` moves on. A window that
+  // makes the search costly is found too: its line is passed like any
+  // other, and the caller, seeing Costly(), passes the rest line by line.
   bool Found(std::size_t& end) {
     if (size_ < kGram) return true;
     std::size_t hash = 0;
@@ -206,6 +208,7 @@ class Search {
       guard_ = k;  // (k is short of size_: a whole match returned)
       compared_ += k + 1;
       costly_ = compared_ > kComparedPerUnit * (end - from_) + kComparedAtFirst * size_;
+      if (costly_) return true;
     }
     end += again_[hash];
     return false;
@@ -272,13 +275,19 @@ void ForEachCandidateLine(const Text& text, std::u16string_view name, std::size_
   const std::size_t mid = std::min(range.Find('\n', from + (to - from) / 2) + 1, to);
   std::vector<std::size_t> later;
   std::size_t a = from + size, b = mid + size;
-  while ((a <= mid || b <= to) && !search.Costly() && later.size() < kLaterLines) {
-    if (a <= mid && search.Found(a)) a = report(a - size) + size;
+  // (Whether to stop is asked only when a window is found: the search
+  // becomes costly only then, and `later` grows only then.)
+  while (a <= mid || b <= to) {
+    if (a <= mid && search.Found(a)) {
+      a = report(a - size) + size;
+      if (search.Costly()) break;
+    }
     if (b <= to && search.Found(b)) {
       later.push_back(b - size);
       for (b -= size; b < to && !IsBreak(text[b++]);) {
       }
       b += size;
+      if (search.Costly() || later.size() == kLaterLines) break;
     }
   }
   if (a <= mid) reportAll(a - size, mid);
