@@ -57,6 +57,11 @@ TEST(GetInstallDir, ReadsTheDefaultValueOfTheInstallKey) {
   EXPECT_EQ(GetSettingsFilePath(), "/opt/ombrels/" + sep + "settings.ini");
   os.data = std::nullopt;
   EXPECT_EQ(GetSettingsFilePath(), sep + "settings.ini");
+  // As long as the longest path, it is taken; one byte longer, refused.
+  os.data = std::string(platform::kLongestPath, 'd');
+  EXPECT_EQ(GetInstallDir(), *os.data);
+  os.data = std::string(platform::kLongestPath + 1, 'd');
+  EXPECT_THROW(GetInstallDir(), InstallDirTooLong);
 }
 
 }  // namespace
