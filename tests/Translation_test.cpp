@@ -124,9 +124,19 @@ TEST_F(TranslationTest, CurLangNamesAFileInLangsOnly) {
   // (code page 932) is no separator.
   const std::string hyo = "\x95\x5C";
   const bool doubleByte = os_.CharLength(hyo, 0) == 2;
-  const std::string accepted[] = {
-      "Deutsch", "Deutsch.lng",        "x..y", "..x", "COM", "COM10", "Console", "LPTx", "nul2",
-      "CON_",    std::string(250, 'x')};
+  const std::string accepted[] = {"Deutsch",
+                                  "Deutsch.lng",
+                                  "x..y",
+                                  "..x",
+                                  "COM",
+                                  "COM10",
+                                  "Console",
+                                  "LPTx",
+                                  "nul2",
+                                  "CON_",
+                                  "Lux",
+                                  "Bom1",
+                                  std::string(250, 'x')};
   for (const std::string& name : accepted) {
     os_.files[langs + name] = "[Dict]\nCool=Klasse\n";
     Settings("[Translate]\nCurLang=" + name + "\n");
