@@ -54,6 +54,12 @@ std::string Bytes(const std::u16string& text, int encoding) {
   return bytes;
 }
 
+// The text as a store, its byte-order mark first.
+std::string Store(const std::u16string& text, int encoding) {
+  const char* const marks[] = {"\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
+  return marks[encoding] + Bytes(text, encoding);
+}
+
 struct Work {
   std::size_t reads = 0, lines = 0;
   std::vector<std::size_t> reported;  // where each reported line begins
@@ -132,10 +138,7 @@ TEST(CandidateLines, WorkIsLinearOnTextMadeToDefeatTheSearch) {
           }
           EXPECT_EQ(found, holding.size());
           // The reader on the same text as a store answers as the model does.
-          const std::string store = (encoding == 0   ? "\xEF\xBB\xBF"
-                                     : encoding == 1 ? "\xFF\xFE"
-                                                     : "\xFE\xFF") +
-                                    Bytes(u"[S]\n" + text, encoding);
+          const std::string store = Store(u"[S]\n" + text, encoding);
           EXPECT_EQ(MemIniText(std::string(store)).Find(u"S", name),
                     testing::ReferenceIni(store).Find(u"S", name));
         }
@@ -178,12 +181,8 @@ TEST(CandidateLines, EveryLineHoldsTheName) {
   std::u16string text = u"[S]\n";
   for (int n = 0; n < 20000; ++n) text += u"/Dir/f" + std::u16string(1, u'a' + n % 26) + u"=1\n";
   text += u"/dir=5\n";
-  for (int encoding = 0; encoding < 3; ++encoding) {
-    const std::string mark = encoding == 0   ? "\xEF\xBB\xBF"
-                             : encoding == 1 ? "\xFF\xFE"
-                                             : "\xFE\xFF";
-    EXPECT_EQ(MemIniText(mark + Bytes(text, encoding)).Find(u"S", u"/DIR"), u"5") << encoding;
-  }
+  for (int encoding = 0; encoding < 3; ++encoding)
+    EXPECT_EQ(MemIniText(Store(text, encoding)).Find(u"S", u"/DIR"), u"5") << encoding;
 }
 
 }  // namespace
